@@ -1,0 +1,49 @@
+// Step and Run.
+#include <string>
+
+#include "hex_op.h"
+#include "isa.h"
+#include "processor.h"
+#include "show_error.h"
+
+namespace kovar {
+
+void Processor::StepPrg() {
+    FetchIR();
+    if (tracing()) {
+        const std::string pcText = views_->PCFieldText(st_);
+        char hex[8];
+        char bits[32];
+        FormatHex8(st_.IR.word(), hex);
+        FormatBin32(st_.IR.word(), bits);
+        log_.Debug({"PC: ", pcText, " IR: ", std::string_view(hex, 8), " ",
+                    std::string_view(bits, 32)});
+    }
+    parser();
+    FetchIR();
+}
+
+RunReport Processor::RunPrg(unsigned limit) {
+    RunReport report;
+    FetchIR();
+    const auto halted = [this] { return st_.IR.word() == isa::kHaltWord; };
+    while (!halted() && !st_.IsBreakpoint(st_.PC) && report.steps < limit) {
+        StepPrg();
+        ++report.steps;
+    }
+    report.halt = halted();
+    report.breakpoint = st_.IsBreakpoint(st_.PC);
+    report.maxStep = report.steps == limit;
+    if (report.halt)
+        log_.Debug("Halt");
+    if (report.breakpoint)
+        log_.Debug("Breakpoint");
+    if (report.maxStep) {
+        const std::string text = "MaxStep:" + std::to_string(limit);
+        log_.Debug(text);
+        ShowError(text);
+    }
+    return report;
+}
+
+} // namespace kovar

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs what is missing (Debian 12), builds, and then either runs the
+# tests or starts the simulator.
+#
+#   ./kovar.sh test        build everything and run all tests
+#   ./kovar.sh run         build and start the simulator
+#   ./kovar.sh sanitize    build and run all tests under ASan and UBSan
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake ninja-build g++ qt6-base-dev libgtest-dev libbenchmark-dev fonts-dejavu-core)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+build() { # folder, extra cmake arguments...
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja "$@"
+    cmake --build "$dir" -j "$(nproc)"
+}
+
+run_tests() {
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$1" --output-on-failure -j "$(nproc)"
+}
+
+case "${1:-}" in
+test)
+    install_missing
+    build build
+    run_tests build
+    ;;
+sanitize)
+    install_missing
+    build build-sanitize -DKOVAR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-sanitize
+    ;;
+run)
+    install_missing
+    build build
+    exec ./build/simulator/kovar3
+    ;;
+*)
+    echo "usage: $0 test | run | sanitize" >&2
+    exit 2
+    ;;
+esac
