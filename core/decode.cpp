@@ -7,19 +7,10 @@
 
 namespace kovar {
 
-namespace {
-MachineViews& noViews() {
-    static MachineViews none;
-    return none;
-}
-} // namespace
-
 Processor::Processor(MachineState& state, TraceLog& log, MachineViews* views)
-    : st_(state), log_(log), views_(views ? views : &noViews()) {}
+    : st_(state), log_(log), views_(views) {}
 
-void Processor::setViews(MachineViews* views) { views_ = views ? views : &noViews(); }
-
-void Processor::refreshStack(StackId id) { views_->RefreshStack(id); }
+void Processor::setViews(MachineViews* views) { views_ = views; }
 
 int32_t Processor::Push(StackId id, int32_t value) {
     Stack& s = st_.stack(id);
@@ -38,14 +29,6 @@ int32_t Processor::Pop(StackId id) {
     s[kStackDepth - 1] = 0;
     refreshStack(id);
     return top;
-}
-
-void Processor::FetchIR() { st_.IR.set(st_.ReadInstructionWord(static_cast<uint32_t>(st_.PC))); }
-
-uint32_t Processor::DecInstr(unsigned hi, unsigned lo) const {
-    const unsigned width = hi - lo + 1;
-    const uint32_t shifted = st_.IR.word() >> lo;
-    return width >= 32 ? shifted : shifted & ((1u << width) - 1u);
 }
 
 void Processor::traceWord(std::string_view name, uint32_t word) {
@@ -75,16 +58,16 @@ void Processor::SetValue(unsigned code, int32_t word) {
     code &= 15u;
     if (code < 4) {
         st_.DS[code] = word;
-        views_->RefreshStack(StackId::DS);
+        refreshStack(StackId::DS);
     } else if (code < 8) {
         st_.RS[code - 4] = word;
-        views_->RefreshStack(StackId::RS);
+        refreshStack(StackId::RS);
     } else if (code < 12) {
         st_.URD[code - 8] = word;
-        views_->RefreshURD();
+        refreshURD();
     } else if (code == isa::RegPC) {
         st_.PC = word;
-        views_->RefreshPC();
+        refreshPC();
     }
     traceWord(isa::kRegisters[code].traceName, static_cast<uint32_t>(word));
 }

@@ -35,9 +35,9 @@ void Processor::parser() {
     switch (instrClass) {
     case isa::Call:
         Push(StackId::RS, static_cast<int32_t>(pc() + 4u));
-        views_->RefreshStack(StackId::RS);
+        refreshStack(StackId::RS);
         st_.PC = static_cast<int32_t>(target);
-        views_->RefreshPC();
+        refreshPC();
         traceWord("Call", target);
         break;
     case isa::Branch:
@@ -75,7 +75,7 @@ void Processor::parser() {
         else
             st_.PC = static_cast<int32_t>(pc() + 4u);
     }
-    views_->RefreshPC();
+    refreshPC();
 }
 
 void Processor::execAlu(unsigned regB, unsigned regA, unsigned stackAction, unsigned condition) {
@@ -143,7 +143,7 @@ void Processor::execSave(unsigned regB, unsigned regA, unsigned stackAction, uin
     PopStacks(stackAction);
     PushStacks(stackAction, 0);
     st_.WriteDataWord(address, word);
-    views_->RefreshMem();
+    refreshMem();
 }
 
 } // namespace kovar

@@ -16,7 +16,7 @@ void MachineState::Reset() {
     FL = false;
 }
 
-uint32_t MachineState::ReadInstructionWord(uint32_t address) const {
+uint32_t MachineState::ReadInstructionWordSlow(uint32_t address) const {
     uint32_t word = 0;
     for (uint32_t i = 0; i < 4; ++i)
         word = (word << 8) | ReadByte(address + i);
@@ -28,7 +28,7 @@ void MachineState::WriteInstructionWord(uint32_t address, uint32_t word) {
         WriteByte(address + i, static_cast<uint8_t>(word >> (24 - 8 * i)));
 }
 
-uint32_t MachineState::ReadDataWord(uint32_t address) const {
+uint32_t MachineState::ReadDataWordSlow(uint32_t address) const {
     uint32_t word = 0;
     for (uint32_t i = 0; i < 4; ++i)
         word |= static_cast<uint32_t>(ReadByte(address + i)) << (8 * i);

@@ -63,10 +63,22 @@ struct MachineState {
             Memory[address] = value;
     }
     // Instruction words are stored most significant byte first.
-    uint32_t ReadInstructionWord(uint32_t address) const;
+    uint32_t ReadInstructionWord(uint32_t address) const {
+        if (address <= kLastWordAddress)
+            return static_cast<uint32_t>(Memory[address]) << 24 |
+                   static_cast<uint32_t>(Memory[address + 1]) << 16 |
+                   static_cast<uint32_t>(Memory[address + 2]) << 8 | Memory[address + 3];
+        return ReadInstructionWordSlow(address);
+    }
     void WriteInstructionWord(uint32_t address, uint32_t word);
     // Data words (LOAD, SAVE) are stored least significant byte first.
-    uint32_t ReadDataWord(uint32_t address) const;
+    uint32_t ReadDataWord(uint32_t address) const {
+        if (address <= kLastWordAddress)
+            return static_cast<uint32_t>(Memory[address + 3]) << 24 |
+                   static_cast<uint32_t>(Memory[address + 2]) << 16 |
+                   static_cast<uint32_t>(Memory[address + 1]) << 8 | Memory[address];
+        return ReadDataWordSlow(address);
+    }
     void WriteDataWord(uint32_t address, uint32_t word);
 
     // A PC outside memory carries no mark.
@@ -76,6 +88,12 @@ struct MachineState {
     }
 
     bool operator==(const MachineState&) const = default;
+
+private:
+    // The highest address at which a whole word lies inside memory.
+    static constexpr uint32_t kLastWordAddress = kMemorySize - 4;
+    uint32_t ReadInstructionWordSlow(uint32_t address) const;
+    uint32_t ReadDataWordSlow(uint32_t address) const;
 };
 
 } // namespace kovar

@@ -36,10 +36,14 @@ public:
     int32_t Pop(StackId stack);
 
     // IR := the word at PC, most significant byte first.
-    void FetchIR();
+    void FetchIR() { st_.IR.set(st_.ReadInstructionWord(static_cast<uint32_t>(st_.PC))); }
 
     // Bits hi..lo of IR as a non-negative number.
-    uint32_t DecInstr(unsigned hi, unsigned lo) const;
+    uint32_t DecInstr(unsigned hi, unsigned lo) const {
+        const unsigned width = hi - lo + 1;
+        const uint32_t shifted = st_.IR.word() >> lo;
+        return width >= 32 ? shifted : shifted & ((1u << width) - 1u);
+    }
 
     // Register and stack access by their 4-bit codes, each narrated.
     int32_t GetValue(unsigned code);
@@ -64,7 +68,23 @@ public:
 private:
     bool tracing() const { return log_.enabled(); }
     void traceWord(std::string_view name, uint32_t word);
-    void refreshStack(StackId id);
+    // Without views (the runner, benchmarks) nothing is refreshed.
+    void refreshMem() {
+        if (views_)
+            views_->RefreshMem();
+    }
+    void refreshStack(StackId id) {
+        if (views_)
+            views_->RefreshStack(id);
+    }
+    void refreshURD() {
+        if (views_)
+            views_->RefreshURD();
+    }
+    void refreshPC() {
+        if (views_)
+            views_->RefreshPC();
+    }
 
     void execAlu(unsigned regB, unsigned regA, unsigned stackAction, unsigned condition);
     void execShift(unsigned regB, unsigned regA, unsigned stackAction);
@@ -73,7 +93,7 @@ private:
 
     MachineState& st_;
     TraceLog& log_;
-    MachineViews* views_;
+    MachineViews* views_; // may be null
 };
 
 } // namespace kovar

@@ -11,7 +11,7 @@ namespace kovar {
 void Processor::StepPrg() {
     FetchIR();
     if (tracing()) {
-        const std::string pcText = views_->PCFieldText(st_);
+        const std::string pcText = (views_ ? views_->PCFieldText(st_) : MachineViews().PCFieldText(st_));
         char hex[8];
         char bits[32];
         FormatHex8(st_.IR.word(), hex);

@@ -25,9 +25,7 @@ char* TraceLog::reserve(std::size_t length) {
     return out;
 }
 
-void TraceLog::Debug(std::initializer_list<std::string_view> parts) {
-    if (!enabled_)
-        return;
+void TraceLog::append(std::initializer_list<std::string_view> parts) {
     std::size_t length = 0;
     for (std::string_view part : parts)
         length += part.size();

@@ -26,8 +26,14 @@ public:
     void setEnabled(bool on) { enabled_ = on; }
 
     // Appends one line (the concatenation of the parts) when the switch is on.
-    void Debug(std::string_view line) { Debug({line}); }
-    void Debug(std::initializer_list<std::string_view> parts);
+    void Debug(std::string_view line) {
+        if (enabled_)
+            append({line});
+    }
+    void Debug(std::initializer_list<std::string_view> parts) {
+        if (enabled_)
+            append(parts);
+    }
 
     // Removes every line.
     void Clear();
@@ -61,6 +67,7 @@ private:
     static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
     static constexpr std::size_t kPageEntries = std::size_t{1} << 13;
 
+    void append(std::initializer_list<std::string_view> parts);
     char* reserve(std::size_t length);
 
     bool enabled_ = true;

@@ -1,0 +1,46 @@
+#include "app.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "constr.h"
+#include "convert.h"
+#include "error.h"
+#include "mem1.h"
+#include "pic.h"
+#include "rpncalc_unit.h"
+#include "ui_support.h"
+
+KovarApp::KovarApp() {
+    form1 = std::make_unique<TForm1>(state, log);
+    splash = std::make_unique<TSplashScreen>();
+    form2 = std::make_unique<TForm2>();
+    form3 = std::make_unique<TForm3>();
+    form4 = std::make_unique<TForm4>(state, *form1);
+    rpncalc = std::make_unique<TRPNcalc>();
+    form1->setSplash(splash.get());
+    form1->setToolWindows(form2.get(), form4.get(), rpncalc.get());
+
+    // Errors show the modal dialog; the main window's views are brought up
+    // to date first, so the user sees the machine as it stands.
+    TForm1* main = form1.get();
+    previousHandler_ = kovar::SetErrorHandler([main](std::string_view message) {
+        main->flushViews();
+        QWidget* owner = QApplication::activeWindow();
+        TForm3::ShowModal(kovar::ui::Q(message), owner ? owner : main);
+    });
+}
+
+KovarApp::~KovarApp() { kovar::SetErrorHandler(previousHandler_); }
+
+void KovarApp::start() {
+    form1->adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        form1->move(area.center() - QPoint(form1->width() / 2, form1->height() / 2));
+    }
+    form1->show();
+    form1->raise();
+    form1->activateWindow();
+}

@@ -1,0 +1,41 @@
+// The program: the one MachineState and TraceLog, and every window, created
+// hidden in a fixed order (the simulator window first). main() and the window
+// tests build the program the same way.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "machine_state.h"
+#include "show_error.h"
+#include "trace_log.h"
+
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm4;
+class TRPNcalc;
+class TSplashScreen;
+
+class KovarApp {
+public:
+    KovarApp();
+    ~KovarApp();
+    KovarApp(const KovarApp&) = delete;
+    KovarApp& operator=(const KovarApp&) = delete;
+
+    // Shows the main window, centred on the screen.
+    void start();
+
+    kovar::MachineState state;
+    kovar::TraceLog log;
+    std::unique_ptr<TForm1> form1;
+    std::unique_ptr<TSplashScreen> splash;
+    std::unique_ptr<TForm2> form2; // number converter
+    std::unique_ptr<TForm3> form3; // the error dialog made at start-up, never shown
+    std::unique_ptr<TForm4> form4; // instruction constructor
+    std::unique_ptr<TRPNcalc> rpncalc;
+
+private:
+    kovar::ErrorHandler previousHandler_;
+};

@@ -1,0 +1,599 @@
+#include "mem1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTableView>
+#include <algorithm>
+
+#include "hex_op.h"
+#include "memory_image.h"
+#include "shortcut_filter.h"
+#include "trace_model.h"
+#include "ui_support.h"
+
+using kovar::StackId;
+using kovar::ui::Q;
+using kovar::ui::S;
+
+namespace {
+
+constexpr int kClientWidth = 604;
+constexpr int kClientHeight = 392;
+
+QString hexBytes(int32_t value, uint8_t n) { return Q(kovar::IntToHexBytes(value, n)); }
+
+int32_t hexToInt(const QString& text) { return kovar::HexToInt(S(text)); }
+
+// Writes a text into a field only when it differs: setText is not free and
+// a Run refreshes the same fields many times.
+void setFieldText(QLineEdit* field, const QString& text) {
+    if (field->text() != text)
+        field->setText(text);
+}
+
+QPushButton* pictureButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& hint) {
+    auto* button = new QPushButton(parent);
+    button->setIcon(parent->style()->standardIcon(icon));
+    button->setIconSize(QSize(16, 16));
+    button->setToolTip(hint);
+    return button;
+}
+
+QLabel* label(QWidget* parent, const QString& text, int left, int top) {
+    auto* l = new QLabel(text, parent);
+    l->move(left, top);
+    l->adjustSize();
+    return l;
+}
+
+// A memory cell's value field: narrow, so it draws with a thin frame and no padding.
+QLineEdit* cellField(QWidget* parent) {
+    auto* field = new QLineEdit(parent);
+    field->setMaxLength(2);
+    field->setAlignment(Qt::AlignCenter);
+    field->setTextMargins(0, 0, 0, 0);
+    field->setStyleSheet(QStringLiteral("QLineEdit { padding: 0px; border: 1px solid #7a7a7a; "
+                                        "background: white; }"));
+    return field;
+}
+
+} // namespace
+
+TForm1::TForm1(kovar::MachineState& state, kovar::TraceLog& log, QWidget* parent)
+    : QMainWindow(parent), st_(state), log_(log), cpu_(state, log, this) {
+    setWindowTitle(QStringLiteral("KOVAR 3 simulator (01.10.02)"));
+    setWindowFlags(kovar::ui::kFixedWindowFlags);
+    setFont(kovar::ui::FormFont());
+
+    auto* client = new QWidget(this);
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+    buildFixedControls(client);
+    buildMenu();
+    FormCreate();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    askSaveFileName = [this] {
+        QFileDialog dialog(this, QStringLiteral("Сохранить"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("emu"));
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+                   ? dialog.selectedFiles().front()
+                   : QString();
+    };
+    askOpenFileName = [this] {
+        QFileDialog dialog(this, QStringLiteral("Загрузить"));
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(QStringLiteral("emu"));
+        dialog.setNameFilter(QStringLiteral("Dmp Emulator (*.emu)"));
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+                   ? dialog.selectedFiles().front()
+                   : QString();
+    };
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildFixedControls(QWidget* client) {
+    Bevel1 = new QFrame(client);
+    Bevel1->setFrameStyle(QFrame::Box | QFrame::Raised);
+    Bevel1->setGeometry(8, 0, 186, 29);
+    LMemory = label(client, QStringLiteral("Память"), 16, 7);
+
+    TEAdress = new QLineEdit(QStringLiteral("00000000"), client);
+    TEAdress->setGeometry(104, 3, 61, 21);
+    BitBtn6 = pictureButton(client, QStyle::SP_ArrowRight,
+                            QStringLiteral("Переход на адрес в памяти"));
+    BitBtn6->setGeometry(168, 2, 23, 23);
+    connect(BitBtn6, &QPushButton::clicked, this, &TForm1::BitBtn6Click);
+
+    MemPanel = new QFrame(client);
+    MemPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    MemPanel->setGeometry(8, 31, 169, 297);
+    MemPanel->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    ScrollBarMem = new QScrollBar(Qt::Vertical, client);
+    ScrollBarMem->setGeometry(178, 32, 16, 296);
+    connect(ScrollBarMem, &QScrollBar::valueChanged, this, [this](int position) {
+        if (!settingBar_)
+            ScrollBarMemScroll(position);
+    });
+
+    CheckBoxFL = new QCheckBox(QStringLiteral("FL"), client);
+    CheckBoxFL->setGeometry(9, 333, 36, 28);
+    connect(CheckBoxFL, &QCheckBox::toggled, this, &TForm1::CheckBoxFLClick);
+
+    Label4 = label(client, QStringLiteral("PC"), 91, 364);
+    Label4->setToolTip(QStringLiteral("Programm counter"));
+    EditPC = new QLineEdit(QStringLiteral("00000000"), client);
+    EditPC->setGeometry(113, 360, 61, 21);
+    kovar::ui::OnFocusExit(EditPC, [this] { EditPCExit(); });
+
+    BitBtn5 = pictureButton(client, QStyle::SP_MediaPlay, QStringLiteral("Запуск программы"));
+    BitBtn5->setGeometry(178, 360, 23, 23);
+    connect(BitBtn5, &QPushButton::clicked, this, &TForm1::BitBtn5Click);
+
+    Panel1 = new QFrame(client);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setGeometry(204, 0, 253, 385);
+    const QString traceHint = QStringLiteral("Вкл/откл вывод отладочной информации");
+    Label1 = label(Panel1, QStringLiteral("Отладка"), 6, 7);
+    Label1->setToolTip(traceHint);
+    DebEnable = new QCheckBox(Panel1);
+    DebEnable->move(54, 5);
+    DebEnable->adjustSize();
+    DebEnable->setToolTip(traceHint);
+    DebEnable->setChecked(log_.enabled());
+    connect(DebEnable, &QCheckBox::toggled, this, [this](bool on) { log_.setEnabled(on); });
+    BitBtn4 = pictureButton(Panel1, QStyle::SP_DialogResetButton,
+                            QStringLiteral("Очистить отладочную информацию"));
+    BitBtn4->setGeometry(226, 2, 23, 23);
+    connect(BitBtn4, &QPushButton::clicked, this, &TForm1::BitBtn4Click);
+
+    MemoDeb = new QTableView(Panel1);
+    MemoDeb->setGeometry(1, 27, 250, 358);
+    traceModel_ = new TraceModel(log_, this);
+    MemoDeb->setModel(traceModel_);
+    MemoDeb->horizontalHeader()->hide();
+    MemoDeb->verticalHeader()->hide();
+    MemoDeb->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    MemoDeb->verticalHeader()->setMinimumSectionSize(1);
+    MemoDeb->verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 1);
+    MemoDeb->horizontalHeader()->setStretchLastSection(true);
+    MemoDeb->setShowGrid(false);
+    MemoDeb->setWordWrap(false);
+    MemoDeb->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MemoDeb->setSelectionBehavior(QAbstractItemView::SelectRows);
+    MemoDeb->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    MemoDeb->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    MemoDeb->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    MemoDeb->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* copy = new QAction(QStringLiteral("Copy"), MemoDeb);
+    connect(copy, &QAction::triggered, this, [this] {
+        QModelIndexList rows = MemoDeb->selectionModel()->selectedRows();
+        std::sort(rows.begin(), rows.end(),
+                  [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+        QString text;
+        for (const QModelIndex& row : rows) {
+            text += Q(log_.line(static_cast<std::size_t>(row.row())));
+            text += QLatin1Char('\n');
+        }
+        if (!text.isEmpty())
+            QApplication::clipboard()->setText(text);
+    });
+    auto* selectAll = new QAction(QStringLiteral("Select all"), MemoDeb);
+    connect(selectAll, &QAction::triggered, MemoDeb, &QTableView::selectAll);
+    MemoDeb->addAction(copy);
+    MemoDeb->addAction(selectAll);
+
+    PageControl1 = new QTabWidget(client);
+    PageControl1->setGeometry(465, 0, 130, 385);
+    PanelDS = new QWidget;
+    PanelRS = new QWidget;
+    PanelURD = new QWidget;
+    PageControl1->addTab(PanelDS, QStringLiteral("DS"));
+    PageControl1->addTab(PanelRS, QStringLiteral("RS"));
+    PageControl1->addTab(PanelURD, QStringLiteral("URD"));
+    label(PanelDS, QStringLiteral("Date Stack"), 3, 3);
+    label(PanelRS, QStringLiteral("Return Stack"), 3, -1);
+    label(PanelURD, QStringLiteral("User Register"), 5, 1);
+    PageControl1->setCurrentIndex(0);
+
+    MenuMem = new QMenu(this);
+    N9 = new QAction(QStringLiteral("Начало"), MemPanel);
+    N14 = new QAction(QStringLiteral("Конец"), MemPanel);
+    connect(N9, &QAction::triggered, this, &TForm1::N9Click);
+    connect(N14, &QAction::triggered, this, &TForm1::N14Click);
+    MemPanel->addAction(N9);
+    MemPanel->addAction(N14);
+    MenuMem->addAction(N9);
+    MenuMem->addAction(N14);
+}
+
+void TForm1::buildMenu() {
+    QMenuBar* bar = menuBar();
+    const auto entry = [this](QMenu* menu, const char* text, const QKeySequence& key,
+                              void (TForm1::*handler)()) {
+        auto* action = menu->addAction(QString::fromUtf8(text));
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::ApplicationShortcut);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    QMenu* file = bar->addMenu(QStringLiteral("Файл"));
+    N10 = entry(file, "Новый", QKeySequence(Qt::CTRL | Qt::Key_N), &TForm1::N10Click);
+    N8 = entry(file, "Сохранить", QKeySequence(Qt::Key_F2), &TForm1::N8Click);
+    N11 = entry(file, "Загрузить", QKeySequence(Qt::Key_F3), &TForm1::N11Click);
+    N12 = entry(file, "Выход", QKeySequence(Qt::CTRL | Qt::Key_X), &TForm1::N12Click);
+    QMenu* project = bar->addMenu(QStringLiteral("Проект"));
+    N6 = entry(project, "Запуск", QKeySequence(Qt::Key_F9), &TForm1::N6Click);
+    N7 = entry(project, "По шагам", QKeySequence(Qt::Key_F7), &TForm1::N7Click);
+    QMenu* tools = bar->addMenu(QStringLiteral("Инструменты"));
+    Hexbindec1 = entry(tools, "Hex<->bin<->dec", QKeySequence(Qt::CTRL | Qt::Key_C),
+                       &TForm1::Hexbindec1Click);
+    N15 = entry(tools, "Конструктор команд", QKeySequence(Qt::CTRL | Qt::Key_H),
+                &TForm1::N15Click);
+    RPNcalc1 = entry(tools, "RPN calc", QKeySequence(Qt::CTRL | Qt::Key_K), &TForm1::RPNcalc1Click);
+    Hexbindec1->setEnabled(false);
+    N15->setEnabled(false);
+    RPNcalc1->setEnabled(false);
+
+    // The menu's keys belong to the whole program and win over edit fields.
+    new ShortcutFilter({N10, N8, N11, N12, N6, N7, Hexbindec1, N15, RPNcalc1}, this);
+}
+
+void TForm1::setToolWindows(QWidget* converter, QWidget* constructor, QWidget* calculator) {
+    converter_ = converter;
+    constructor_ = constructor;
+    calculator_ = calculator;
+    Hexbindec1->setEnabled(converter_ != nullptr);
+    N15->setEnabled(constructor_ != nullptr);
+    RPNcalc1->setEnabled(calculator_ != nullptr);
+}
+
+// ---- creation, activation, closing ----
+
+void TForm1::FormCreate() {
+    InitMem();
+    InitStack(DSView, 0);
+    InitStack(RSView, 1);
+    InitURD();
+}
+
+bool TForm1::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QMainWindow::event(e);
+}
+
+void TForm1::FormActivate() {
+    if (firstActivation_ == 0) {
+        firstActivation_ = 1;
+        if (splash_)
+            splash_->show();
+    }
+    RefreshMem();
+    RefreshStack(StackId::DS);
+    RefreshStack(StackId::RS);
+    RefreshURD();
+    RefreshPC();
+}
+
+void TForm1::closeEvent(QCloseEvent* e) {
+    QMainWindow::closeEvent(e);
+    if (e->isAccepted())
+        emit closed();
+}
+
+// ---- memory view ----
+
+void TForm1::InitMem() {
+    ScrollBarMem->setRange(0, 1000);
+    ScrollBarMem->setSingleStep(1);
+    ScrollBarMem->setPageStep(1);
+    MemCells.clear();
+    MemLabels.clear();
+    memBase_ = 0;
+    for (int i = 0; i < kCells; ++i) {
+        const int row = i % 14;
+        const int column = i / 14;
+        QLineEdit* field = cellField(MemPanel);
+        field->setGeometry(60 + 75 * column, 10 + 20 * row, 20, 20);
+        kovar::ui::OnFocusExit(field, [this, i] { RAMExit(i); });
+        auto* address = new QLabel(MemPanel);
+        address->setGeometry(10 + 75 * column, 12 + 20 * row, 60, 14);
+        address->installEventFilter(this);
+        address->setProperty("cell", i);
+        MemCells.append(field);
+        MemLabels.append(address);
+    }
+    for (int i = 1; i < kCells; ++i)
+        QWidget::setTabOrder(MemCells[i - 1], MemCells[i]);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::MouseButtonDblClick) {
+        const QVariant cell = watched->property("cell");
+        if (cell.isValid() &&
+            static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
+            BP(cell.toInt());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+void TForm1::redrawMem() {
+    staleMem_ = false;
+    for (int i = 0; i < kCells; ++i) {
+        const int address = memBase_ + i;
+        setFieldText(MemCells[i], hexBytes(st_.Memory[address], 1));
+        QLabel* l = MemLabels[i];
+        const QColor colour = st_.BreakpointMarks[address] != 0 ? Qt::red : Qt::black;
+        if (l->palette().color(QPalette::WindowText) != colour) {
+            QPalette p = l->palette();
+            p.setColor(QPalette::WindowText, colour);
+            l->setPalette(p);
+        }
+        const QString text = hexBytes(address, 4);
+        if (l->text() != text)
+            l->setText(text);
+    }
+}
+
+void TForm1::RefreshMem() {
+    if (commandDepth_ > 0)
+        staleMem_ = true;
+    else
+        redrawMem();
+}
+
+void TForm1::setBarPosition(int position) {
+    settingBar_ = true;
+    ScrollBarMem->setValue(position);
+    settingBar_ = false;
+}
+
+void TForm1::GoAdress(int32_t target) {
+    memBase_ = static_cast<quint16>(std::clamp<int32_t>(target, 0, kMaxMemBase));
+    setBarPosition(memBase_);
+    RefreshMem();
+}
+
+void TForm1::ScrollBarMemScroll(int position) {
+    GoAdress(position);
+    // The bar stays where the user moved it, also where the view was clamped.
+    setBarPosition(position);
+}
+
+void TForm1::RAMExit(int index) {
+    const int32_t value = hexToInt(MemCells[index]->text());
+    st_.Memory[memBase_ + index] = static_cast<uint8_t>(value & 0xFF);
+    RefreshMem();
+}
+
+void TForm1::BP(int index) {
+    st_.BreakpointMarks[memBase_ + index] ^= 1u;
+    RefreshMem();
+}
+
+void TForm1::BitBtn6Click() {
+    const int32_t target = hexToInt(TEAdress->text());
+    GoAdress(target);
+    TEAdress->setText(hexBytes(target, 4));
+}
+
+void TForm1::N9Click() { GoAdress(0); }
+void TForm1::N14Click() { GoAdress(1000); }
+
+// ---- stack and register views ----
+
+void TForm1::InitStack(StackRecord& record, int kind) {
+    QWidget* page = kind == 0 ? PanelDS : PanelRS;
+    const StackId id = kind == 0 ? StackId::DS : StackId::RS;
+    record.items.clear();
+    record.left = 40;
+    record.top = 20;
+    for (int i = 0; i < kovar::kStackDepth; ++i) {
+        auto* field = new QLineEdit(page);
+        field->setMaxLength(8);
+        kovar::ui::OnFocusExit(field, [this, id, i] { ItemExit(id, i); });
+        QString stem = i == 0 ? QStringLiteral("T") : i == 1 ? QStringLiteral("S")
+                                                           : Q(kovar::IntToHexMin(i + 1));
+        auto* name = new QLabel(page);
+        record.items.append(field);
+        name->setText(stem + (kind == 0 ? QStringLiteral("OS") : QStringLiteral("OR")));
+        field->setGeometry(record.left, record.top + 20 * i, 60, 20);
+        name->setGeometry(record.left - 29, record.top + 20 * i + 2, 30, 14);
+        StackLabels.append(name);
+        if (i > 0)
+            QWidget::setTabOrder(record.items[i - 1], field);
+    }
+}
+
+void TForm1::InitURD() {
+    URDView.items.clear();
+    URDView.left = 40;
+    URDView.top = 20;
+    for (int i = 0; i < kovar::kUserRegisters; ++i) {
+        auto* field = new QLineEdit(PanelURD);
+        field->setMaxLength(8);
+        kovar::ui::OnFocusExit(field, [this, i] { URDExit(i); });
+        auto* name = new QLabel(QStringLiteral("URD") + Q(kovar::IntToHexMin(i)), PanelURD);
+        URDView.items.append(field);
+        field->setGeometry(URDView.left, URDView.top + 20 * i, 60, 20);
+        name->setGeometry(URDView.left - 35, URDView.top + 20 * i + 2, 30, 14);
+        StackLabels.append(name);
+        if (i > 0)
+            QWidget::setTabOrder(URDView.items[i - 1], field);
+    }
+}
+
+void TForm1::redrawStack(StackId id) {
+    staleStack_[id == StackId::DS ? 0 : 1] = false;
+    const kovar::Stack& entries = st_.stack(id);
+    StackRecord& record = id == StackId::DS ? DSView : RSView;
+    for (int i = 0; i < kovar::kStackDepth; ++i)
+        setFieldText(record.items[i], hexBytes(entries[i], 4));
+}
+
+void TForm1::RefreshStack(StackId id) {
+    if (commandDepth_ > 0)
+        staleStack_[id == StackId::DS ? 0 : 1] = true;
+    else
+        redrawStack(id);
+}
+
+void TForm1::redrawURD() {
+    staleURD_ = false;
+    for (int i = 0; i < kovar::kUserRegisters; ++i)
+        setFieldText(URDView.items[i], hexBytes(st_.URD[i], 4));
+}
+
+void TForm1::RefreshURD() {
+    if (commandDepth_ > 0)
+        staleURD_ = true;
+    else
+        redrawURD();
+}
+
+void TForm1::redrawPC() {
+    stalePC_ = false;
+    setFieldText(EditPC, hexBytes(st_.PC, 4));
+    CheckBoxFL->setChecked(st_.FL);
+}
+
+void TForm1::RefreshPC() {
+    if (commandDepth_ > 0)
+        stalePC_ = true;
+    else
+        redrawPC();
+}
+
+std::string TForm1::PCFieldText(const kovar::MachineState& state) const {
+    // While a redraw of the field is pending, it would show PC.
+    if (stalePC_)
+        return kovar::Hex8(static_cast<uint32_t>(state.PC));
+    return S(EditPC->text());
+}
+
+void TForm1::flushViews() {
+    if (staleMem_)
+        redrawMem();
+    if (staleStack_[0])
+        redrawStack(StackId::DS);
+    if (staleStack_[1])
+        redrawStack(StackId::RS);
+    if (staleURD_)
+        redrawURD();
+    if (stalePC_)
+        redrawPC();
+    if (traceModel_->sync())
+        MemoDeb->scrollToBottom();
+}
+
+void TForm1::ItemExit(StackId id, int index) {
+    StackRecord& record = id == StackId::DS ? DSView : RSView;
+    const int32_t value = hexToInt(record.items[index]->text());
+    st_.stack(id)[index] = value;
+    record.items[index]->setText(hexBytes(value, 4));
+}
+
+void TForm1::URDExit(int index) {
+    const int32_t value = hexToInt(URDView.items[index]->text());
+    st_.URD[index] = value;
+    URDView.items[index]->setText(hexBytes(value, 4));
+}
+
+void TForm1::EditPCExit() {
+    st_.PC = hexToInt(EditPC->text());
+    EditPC->setText(hexBytes(st_.PC, 4));
+}
+
+void TForm1::CheckBoxFLClick(bool checked) { st_.FL = checked; }
+
+// ---- commands ----
+
+void TForm1::runCommand(const std::function<void()>& command) {
+    ++commandDepth_;
+    command();
+    --commandDepth_;
+    if (commandDepth_ == 0)
+        flushViews();
+}
+
+void TForm1::N6Click() {
+    runCommand([this] { cpu_.RunPrg(); });
+}
+void TForm1::BitBtn5Click() { N6Click(); }
+void TForm1::N7Click() {
+    runCommand([this] { cpu_.StepPrg(); });
+}
+
+void TForm1::BitBtn4Click() {
+    log_.Clear();
+    flushViews();
+}
+
+void TForm1::N10Click() {
+    st_.Reset();
+    RefreshMem();
+    RefreshStack(StackId::DS);
+    RefreshStack(StackId::RS);
+    RefreshURD();
+    RefreshPC();
+    log_.Clear();
+    flushViews();
+}
+
+void TForm1::N8Click() {
+    const QString name = askSaveFileName ? askSaveFileName() : QString();
+    if (name.isEmpty())
+        return;
+    kovar::SaveDmp(st_, S(name));
+}
+
+void TForm1::N11Click() {
+    const QString name = askOpenFileName ? askOpenFileName() : QString();
+    if (name.isEmpty())
+        return;
+    kovar::LoadDmp(st_, S(name));
+    RefreshMem();
+    RefreshStack(StackId::DS);
+    RefreshStack(StackId::RS);
+    RefreshURD();
+    RefreshPC();
+}
+
+void TForm1::N12Click() { close(); }
+
+void TForm1::Hexbindec1Click() {
+    if (converter_)
+        kovar::ui::ShowToFront(converter_);
+}
+void TForm1::N15Click() {
+    if (constructor_)
+        kovar::ui::ShowToFront(constructor_);
+}
+void TForm1::RPNcalc1Click() {
+    if (calculator_)
+        kovar::ui::ShowToFront(calculator_);
+}

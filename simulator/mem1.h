@@ -1,0 +1,181 @@
+// TForm1: the simulator window, the program's main window. It shows and edits
+// the one MachineState: the memory view, the stack and register views with PC
+// and FL, the trace pane, the run button and the main menu.
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "machine_state.h"
+#include "processor.h"
+#include "trace_log.h"
+#include "views.h"
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+class QTabWidget;
+class QTableView;
+class TraceModel;
+
+// The simulator window ("KOVAR 3 simulator (01.10.02)").
+class TForm1 : public QMainWindow, public kovar::MachineViews {
+    Q_OBJECT
+public:
+    static constexpr int kCells = 28;
+    static constexpr int kMaxMemBase = kovar::kMemorySize - kCells; // 973
+
+    TForm1(kovar::MachineState& state, kovar::TraceLog& log, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    kovar::MachineState& state() { return st_; }
+    kovar::TraceLog& traceLog() { return log_; }
+    kovar::Processor& processor() { return cpu_; }
+
+    // The windows that the menu shows; an entry without its window stays disabled.
+    void setSplash(QWidget* splash) { splash_ = splash; }
+    void setToolWindows(QWidget* converter, QWidget* constructor, QWidget* calculator);
+
+    // The file dialogs, replaceable so that the commands can be driven
+    // without a blocking dialog. An empty name means the user cancelled.
+    std::function<QString()> askSaveFileName;
+    std::function<QString()> askOpenFileName;
+
+    // Views of the machine, called by the core and the other windows. During
+    // a command they only mark the view stale; it is redrawn once when the
+    // command ends (or before a modal dialog opens).
+    void RefreshMem() override;
+    void RefreshStack(kovar::StackId stack) override;
+    void RefreshURD() override;
+    void RefreshPC() override;
+    std::string PCFieldText(const kovar::MachineState& state) const override;
+
+    // Redraws every stale view and brings the trace pane up to the log.
+    void flushViews();
+
+    int MemBase() const { return memBase_; }
+    void GoAdress(int32_t target);
+
+    // Fixed controls.
+    QFrame* Bevel1;
+    QLabel* LMemory;
+    QLineEdit* TEAdress;
+    QPushButton* BitBtn6;
+    QFrame* MemPanel;
+    QScrollBar* ScrollBarMem;
+    QCheckBox* CheckBoxFL;
+    QLabel* Label4;
+    QLineEdit* EditPC;
+    QPushButton* BitBtn5;
+    QFrame* Panel1;
+    QLabel* Label1;
+    QCheckBox* DebEnable;
+    QPushButton* BitBtn4;
+    QTableView* MemoDeb;
+    QTabWidget* PageControl1;
+    QWidget* PanelDS;
+    QWidget* PanelRS;
+    QWidget* PanelURD;
+    QMenu* MenuMem;
+
+    // Main menu entries.
+    QAction* N10; // Новый
+    QAction* N8;  // Сохранить
+    QAction* N11; // Загрузить
+    QAction* N12; // Выход
+    QAction* N6;  // Запуск
+    QAction* N7;  // По шагам
+    QAction* Hexbindec1;
+    QAction* N15; // Конструктор команд
+    QAction* RPNcalc1;
+    QAction* N9;  // Начало (memory context menu)
+    QAction* N14; // Конец
+
+    // Controls built at run time, in index order.
+    QList<QLineEdit*> MemCells;
+    QList<QLabel*> MemLabels;
+    struct StackRecord {
+        quint16 left = 0;
+        quint16 top = 0;
+        QList<QLineEdit*> items;
+    };
+    StackRecord DSView;
+    StackRecord RSView;
+    StackRecord URDView;
+    QList<QLabel*> StackLabels; // DS, then RS, then URD row labels
+
+    // Event handlers.
+    void RAMExit(int index);
+    void BP(int index);
+    void ScrollBarMemScroll(int position);
+    void BitBtn6Click();
+    void N9Click();
+    void N14Click();
+    void ItemExit(kovar::StackId stack, int index);
+    void URDExit(int index);
+    void EditPCExit();
+    void CheckBoxFLClick(bool checked);
+    void BitBtn4Click();
+    void BitBtn5Click();
+    void N6Click();
+    void N7Click();
+    void N8Click();
+    void N10Click();
+    void N11Click();
+    void N12Click();
+    void Hexbindec1Click();
+    void N15Click();
+    void RPNcalc1Click();
+
+signals:
+    // The window has been closed: the program ends.
+    void closed();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormActivate();
+    void InitMem();
+    void InitStack(StackRecord& record, int kind);
+    void InitURD();
+    void buildFixedControls(QWidget* client);
+    void buildMenu();
+
+    void redrawMem();
+    void redrawStack(kovar::StackId stack);
+    void redrawURD();
+    void redrawPC();
+    void setBarPosition(int position);
+    void runCommand(const std::function<void()>& command);
+
+    kovar::MachineState& st_;
+    kovar::TraceLog& log_;
+    kovar::Processor cpu_;
+    TraceModel* traceModel_;
+    QWidget* splash_ = nullptr;
+    QWidget* converter_ = nullptr;
+    QWidget* constructor_ = nullptr;
+    QWidget* calculator_ = nullptr;
+
+    quint16 memBase_ = 0;
+    int firstActivation_ = 0;
+    int commandDepth_ = 0;
+    bool settingBar_ = false;
+    bool staleMem_ = false;
+    std::array<bool, 2> staleStack_{};
+    bool staleURD_ = false;
+    bool stalePC_ = false;
+};

@@ -1,0 +1,70 @@
+#include "ui_support.h"
+
+#include <QEvent>
+#include <QFocusEvent>
+#include <QObject>
+#include <QWidget>
+
+namespace kovar::ui {
+
+QFont FormFont() {
+    // The layout is measured in pixels for a narrow sans serif; a font with
+    // Arial's metrics keeps eight hex digits inside a 60-pixel field.
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                                    QStringLiteral("Arimo"), QStringLiteral("Helvetica")});
+        return true;
+    }();
+    (void)substituted;
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    return font;
+}
+
+void PlaceWindow(QWidget* window, int left, int top, int width, int height) {
+    window->setFixedSize(width, height);
+    window->move(left, top);
+}
+
+void ShowToFront(QWidget* window) {
+    if (window->isMinimized())
+        window->showNormal();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+namespace {
+
+class FocusExitFilter : public QObject {
+public:
+    FocusExitFilter(QWidget* field, std::function<void()> handler)
+        : QObject(field), handler_(std::move(handler)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusOut) {
+            switch (static_cast<QFocusEvent*>(event)->reason()) {
+            case Qt::TabFocusReason:
+            case Qt::BacktabFocusReason:
+            case Qt::MouseFocusReason:
+            case Qt::ShortcutFocusReason:
+            case Qt::OtherFocusReason: handler_(); break;
+            default: break;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> handler_;
+};
+
+} // namespace
+
+void OnFocusExit(QWidget* field, std::function<void()> handler) {
+    field->installEventFilter(new FocusExitFilter(field, std::move(handler)));
+}
+
+} // namespace kovar::ui
