@@ -69,7 +69,10 @@ void BM_TraceLogMemory(benchmark::State& state) {
     for (auto _ : state) {
         TraceLog log;
         std::size_t text = 0;
-        const std::string_view samples[] = {"ALU", "SOS: 00000003", "TOS: 00000002", "Pop DS",
+        const std::string_view samples[] = {"ALU",
+                                            "SOS: 00000003",
+                                            "TOS: 00000002",
+                                            "Pop DS",
                                             "Carry:0",
                                             "PC: 00000000 IR: 6101004F "
                                             "01100001000000010000000001001111"};
@@ -80,7 +83,8 @@ void BM_TraceLogMemory(benchmark::State& state) {
         }
         state.counters["overhead_bytes_per_line"] =
             static_cast<double>(log.memoryBytes() - text) / static_cast<double>(lines);
-        state.counters["text_bytes_per_line"] = static_cast<double>(text) / static_cast<double>(lines);
+        state.counters["text_bytes_per_line"] =
+            static_cast<double>(text) / static_cast<double>(lines);
     }
 }
 BENCHMARK(BM_TraceLogMemory)->Iterations(1)->Unit(benchmark::kMillisecond);

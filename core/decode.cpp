@@ -10,7 +10,9 @@ namespace kovar {
 Processor::Processor(MachineState& state, TraceLog& log, MachineViews* views)
     : st_(state), log_(log), views_(views) {}
 
-void Processor::setViews(MachineViews* views) { views_ = views; }
+void Processor::setViews(MachineViews* views) {
+    views_ = views;
+}
 
 int32_t Processor::Push(StackId id, int32_t value) {
     Stack& s = st_.stack(id);

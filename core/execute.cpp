@@ -18,7 +18,9 @@ unsigned Processor::Carry(unsigned code) {
     return carry;
 }
 
-void Processor::Ret() { st_.PC = Pop(StackId::RS); }
+void Processor::Ret() {
+    st_.PC = Pop(StackId::RS);
+}
 
 void Processor::parser() {
     // Fields common to several classes, in a fixed order.

@@ -75,7 +75,7 @@ enum RegisterCode : unsigned {
 
 // Stack action codes (4 bits); codes 9 to 15 exist but are not offered.
 inline constexpr std::array<std::string_view, 9> kStackActionNames = {
-    "Push DS",        "Pop DS",          "Push RS",         "Pop RS", "Pop DS, and RS",
+    "Push DS",         "Pop DS",          "Push RS",         "Pop RS", "Pop DS, and RS",
     "Push DS, and RS", "Push DS, Pop RS", "Pop DS, Push RS", "nop"};
 
 // Trace lines of the stack actions. A return-stack push is narrated "Push RDS".
@@ -84,15 +84,23 @@ inline constexpr std::string_view kTracePopRS = "Pop RS";
 inline constexpr std::string_view kTracePushDS = "Push DS";
 inline constexpr std::string_view kTracePushRS = "Push RDS";
 
-inline constexpr bool StackActionPopsDS(unsigned code) { return code == 1 || code == 4 || code == 7; }
-inline constexpr bool StackActionPopsRS(unsigned code) { return code == 3 || code == 4 || code == 6; }
-inline constexpr bool StackActionPushesDS(unsigned code) { return code == 0 || code == 5 || code == 6; }
-inline constexpr bool StackActionPushesRS(unsigned code) { return code == 2 || code == 5 || code == 7; }
+inline constexpr bool StackActionPopsDS(unsigned code) {
+    return code == 1 || code == 4 || code == 7;
+}
+inline constexpr bool StackActionPopsRS(unsigned code) {
+    return code == 3 || code == 4 || code == 6;
+}
+inline constexpr bool StackActionPushesDS(unsigned code) {
+    return code == 0 || code == 5 || code == 6;
+}
+inline constexpr bool StackActionPushesRS(unsigned code) {
+    return code == 2 || code == 5 || code == 7;
+}
 
 // Condition codes (bits 13..10).
 inline constexpr std::array<std::string_view, 16> kConditionNames = {
-    "0", "1",  "V",  "not V", ">",  "<=", "0<",           "0>=",
-    "Z", "not Z", "беззнаковый >", "беззнаковый Б", "<", ">=", "C", "not C"};
+    "0", "1",  "V", "not V", ">", "<=", "0<", "0>=", "Z", "not Z", "беззнаковый >", "беззнаковый Б",
+    "<", ">=", "C", "not C"};
 
 // Carry selection codes (bits 9..8).
 inline constexpr std::array<std::string_view, 4> kCarryNames = {"0", "1", "FL", "not FL"};

@@ -4,7 +4,9 @@
 
 namespace kovar {
 
-std::string InstructionRegister::text() const { return fetched_ ? Hex8(word_) : std::string(); }
+std::string InstructionRegister::text() const {
+    return fetched_ ? Hex8(word_) : std::string();
+}
 
 void MachineState::Reset() {
     Memory.fill(0);

@@ -11,13 +11,14 @@ namespace kovar {
 void Processor::StepPrg() {
     FetchIR();
     if (tracing()) {
-        const std::string pcText = (views_ ? views_->PCFieldText(st_) : MachineViews().PCFieldText(st_));
+        const std::string pcText =
+            (views_ ? views_->PCFieldText(st_) : MachineViews().PCFieldText(st_));
         char hex[8];
         char bits[32];
         FormatHex8(st_.IR.word(), hex);
         FormatBin32(st_.IR.word(), bits);
-        log_.Debug({"PC: ", pcText, " IR: ", std::string_view(hex, 8), " ",
-                    std::string_view(bits, 32)});
+        log_.Debug(
+            {"PC: ", pcText, " IR: ", std::string_view(hex, 8), " ", std::string_view(bits, 32)});
     }
     parser();
     FetchIR();

@@ -1,8 +1,8 @@
 #include "error.h"
 
 #include <QLabel>
-#include <algorithm>
 #include <QPushButton>
+#include <algorithm>
 
 #include "ui_support.h"
 
@@ -41,7 +41,9 @@ void TForm3::setMessage(const QString& message) {
     Button1->move(width == kWidth ? kButtonLeft : (width - Button1->width()) / 2, 31);
 }
 
-void TForm3::Button1Click() { accept(); }
+void TForm3::Button1Click() {
+    accept();
+}
 
 void TForm3::ShowModal(const QString& message, QWidget* parent) {
     TForm3 dialog(parent);

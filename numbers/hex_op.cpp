@@ -4,15 +4,18 @@
 
 namespace kovar {
 
-const char* const BinGroups[16] = {"0000", "0001", "0010", "0011", "0100", "0101",
-                                   "0110", "0111", "1000", "1001", "1010", "1011",
-                                   "1100", "1101", "1110", "1111"};
+const char* const BinGroups[16] = {"0000", "0001", "0010", "0011", "0100", "0101", "0110", "0111",
+                                   "1000", "1001", "1010", "1011", "1100", "1101", "1110", "1111"};
 
 namespace {
 
-char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
-bool isHexDigitUpper(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+bool isHexDigitUpper(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
 
 // Value of a hex digit, either case; only called on checked texts.
 unsigned hexValue(char c) {
@@ -126,7 +129,9 @@ std::string BinToHexText(std::string_view input) {
     return result;
 }
 
-int32_t BinToInt(std::string_view text) { return HexToInt(BinToHexText(text)); }
+int32_t BinToInt(std::string_view text) {
+    return HexToInt(BinToHexText(text));
+}
 
 std::string IntToBinBytes(int32_t value, uint8_t n) {
     return HexToBinText(IntToHexBytes(value, n));

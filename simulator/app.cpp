@@ -13,6 +13,7 @@
 #include "ui_support.h"
 
 KovarApp::KovarApp() {
+    QCoreApplication::setApplicationName(QStringLiteral("KOVAR"));
     form1 = std::make_unique<TForm1>(state, log);
     splash = std::make_unique<TSplashScreen>();
     form2 = std::make_unique<TForm2>();
@@ -20,6 +21,7 @@ KovarApp::KovarApp() {
     form4 = std::make_unique<TForm4>(state, *form1);
     rpncalc = std::make_unique<TRPNcalc>();
     form1->setSplash(splash.get());
+    splash->setOwner(form1.get());
     form1->setToolWindows(form2.get(), form4.get(), rpncalc.get());
 
     // Errors show the modal dialog; the main window's views are brought up
@@ -32,7 +34,9 @@ KovarApp::KovarApp() {
     });
 }
 
-KovarApp::~KovarApp() { kovar::SetErrorHandler(previousHandler_); }
+KovarApp::~KovarApp() {
+    kovar::SetErrorHandler(previousHandler_);
+}
 
 void KovarApp::start() {
     form1->adjustSize();

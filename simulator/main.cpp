@@ -10,7 +10,6 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 
     QApplication application(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("KOVAR"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     KovarApp program;

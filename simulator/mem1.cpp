@@ -36,9 +36,13 @@ namespace {
 constexpr int kClientWidth = 604;
 constexpr int kClientHeight = 392;
 
-QString hexBytes(int32_t value, uint8_t n) { return Q(kovar::IntToHexBytes(value, n)); }
+QString hexBytes(int32_t value, uint8_t n) {
+    return Q(kovar::IntToHexBytes(value, n));
+}
 
-int32_t hexToInt(const QString& text) { return kovar::HexToInt(S(text)); }
+int32_t hexToInt(const QString& text) {
+    return kovar::HexToInt(S(text));
+}
 
 // Writes a text into a field only when it differs: setText is not free and
 // a Run refreshes the same fields many times.
@@ -120,8 +124,8 @@ void TForm1::buildFixedControls(QWidget* client) {
 
     TEAdress = new QLineEdit(QStringLiteral("00000000"), client);
     TEAdress->setGeometry(104, 3, 61, 21);
-    BitBtn6 = pictureButton(client, QStyle::SP_ArrowRight,
-                            QStringLiteral("Переход на адрес в памяти"));
+    BitBtn6 =
+        pictureButton(client, QStyle::SP_ArrowRight, QStringLiteral("Переход на адрес в памяти"));
     BitBtn6->setGeometry(168, 2, 23, 23);
     connect(BitBtn6, &QPushButton::clicked, this, &TForm1::BitBtn6Click);
 
@@ -249,8 +253,7 @@ void TForm1::buildMenu() {
     QMenu* tools = bar->addMenu(QStringLiteral("Инструменты"));
     Hexbindec1 = entry(tools, "Hex<->bin<->dec", QKeySequence(Qt::CTRL | Qt::Key_C),
                        &TForm1::Hexbindec1Click);
-    N15 = entry(tools, "Конструктор команд", QKeySequence(Qt::CTRL | Qt::Key_H),
-                &TForm1::N15Click);
+    N15 = entry(tools, "Конструктор команд", QKeySequence(Qt::CTRL | Qt::Key_H), &TForm1::N15Click);
     RPNcalc1 = entry(tools, "RPN calc", QKeySequence(Qt::CTRL | Qt::Key_K), &TForm1::RPNcalc1Click);
     Hexbindec1->setEnabled(false);
     N15->setEnabled(false);
@@ -332,8 +335,7 @@ void TForm1::InitMem() {
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::MouseButtonDblClick) {
         const QVariant cell = watched->property("cell");
-        if (cell.isValid() &&
-            static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
+        if (cell.isValid() && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
             BP(cell.toInt());
             return true;
         }
@@ -401,8 +403,12 @@ void TForm1::BitBtn6Click() {
     TEAdress->setText(hexBytes(target, 4));
 }
 
-void TForm1::N9Click() { GoAdress(0); }
-void TForm1::N14Click() { GoAdress(1000); }
+void TForm1::N9Click() {
+    GoAdress(0);
+}
+void TForm1::N14Click() {
+    GoAdress(1000);
+}
 
 // ---- stack and register views ----
 
@@ -416,8 +422,9 @@ void TForm1::InitStack(StackRecord& record, int kind) {
         auto* field = new QLineEdit(page);
         field->setMaxLength(8);
         kovar::ui::OnFocusExit(field, [this, id, i] { ItemExit(id, i); });
-        QString stem = i == 0 ? QStringLiteral("T") : i == 1 ? QStringLiteral("S")
-                                                           : Q(kovar::IntToHexMin(i + 1));
+        QString stem = i == 0   ? QStringLiteral("T")
+                       : i == 1 ? QStringLiteral("S")
+                                : Q(kovar::IntToHexMin(i + 1));
         auto* name = new QLabel(page);
         record.items.append(field);
         name->setText(stem + (kind == 0 ? QStringLiteral("OS") : QStringLiteral("OR")));
@@ -528,7 +535,9 @@ void TForm1::EditPCExit() {
     EditPC->setText(hexBytes(st_.PC, 4));
 }
 
-void TForm1::CheckBoxFLClick(bool checked) { st_.FL = checked; }
+void TForm1::CheckBoxFLClick(bool checked) {
+    st_.FL = checked;
+}
 
 // ---- commands ----
 
@@ -543,7 +552,9 @@ void TForm1::runCommand(const std::function<void()>& command) {
 void TForm1::N6Click() {
     runCommand([this] { cpu_.RunPrg(); });
 }
-void TForm1::BitBtn5Click() { N6Click(); }
+void TForm1::BitBtn5Click() {
+    N6Click();
+}
 void TForm1::N7Click() {
     runCommand([this] { cpu_.StepPrg(); });
 }
@@ -583,7 +594,9 @@ void TForm1::N11Click() {
     RefreshPC();
 }
 
-void TForm1::N12Click() { close(); }
+void TForm1::N12Click() {
+    close();
+}
 
 void TForm1::Hexbindec1Click() {
     if (converter_)

@@ -29,8 +29,12 @@ int32_t getWord(const uint8_t* in) {
     return static_cast<int32_t>(v);
 }
 
-void reportWrite(const std::string& name) { ShowError("Ошибка записи файла: " + name); }
-void reportRead(const std::string& name) { ShowError("Ошибка чтения файла: " + name); }
+void reportWrite(const std::string& name) {
+    ShowError("Ошибка записи файла: " + name);
+}
+void reportRead(const std::string& name) {
+    ShowError("Ошибка чтения файла: " + name);
+}
 
 bool writeAll(int fd, const uint8_t* data, std::size_t size) {
     while (size > 0) {
@@ -49,7 +53,7 @@ bool writeAll(int fd, const uint8_t* data, std::size_t size) {
 // The file the image really goes to: through a symbolic link to its target,
 // so that saving over a link updates the linked file instead of the link.
 std::string resolveTarget(const std::string& name) {
-    struct stat st{};
+    struct stat st {};
     if (::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char buf[PATH_MAX];
         if (::realpath(name.c_str(), buf) != nullptr)
@@ -59,7 +63,7 @@ std::string resolveTarget(const std::string& name) {
 }
 
 mode_t newFileMode(const std::string& target) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(target.c_str(), &st) == 0)
         return st.st_mode & 07777;
     const mode_t mask = ::umask(0);
@@ -113,7 +117,8 @@ bool SaveDmp(const MachineState& state, const std::string& fileName) {
     const ImageBytes img = EncodeImage(state);
     const std::string target = resolveTarget(fileName);
     const auto slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string dir =
+        slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     std::string temp = dir + "." + base + ".XXXXXX";
 

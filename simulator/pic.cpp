@@ -1,5 +1,6 @@
 #include "pic.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLinearGradient>
@@ -32,7 +33,8 @@ QPixmap TSplashScreen::Picture() {
             p.fillRect(cell, c);
             p.setPen(QColor(255, 255, 255, 200 - i * 20));
             p.setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 9));
-            p.drawText(cell, Qt::AlignCenter, QStringLiteral("%1").arg(0x3C * (i + 1), 8, 16, QLatin1Char('0')).toUpper());
+            p.drawText(cell, Qt::AlignCenter,
+                       QStringLiteral("%1").arg(0x3C * (i + 1), 8, 16, QLatin1Char('0')).toUpper());
         }
         p.setPen(Qt::white);
         p.setFont(QFont(QStringLiteral("DejaVu Sans"), 10, QFont::Bold));
@@ -78,6 +80,11 @@ TSplashScreen::TSplashScreen(QWidget* parent)
 }
 
 void TSplashScreen::Timer1Timer() {
-    hide();
     Timer1->stop(); // later ticks would find it hidden and change nothing
+    if (!isVisible())
+        return;
+    const bool wasActive = isActiveWindow();
+    hide();
+    if (owner_ && owner_->isVisible() && (wasActive || !QApplication::activeWindow()))
+        owner_->activateWindow();
 }

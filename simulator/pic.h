@@ -18,6 +18,12 @@ public:
 
     void Timer1Timer();
 
+    // The window that takes the activation back when the splash hides.
+    void setOwner(QWidget* owner) { owner_ = owner; }
+
     // The picture, drawn by the program.
     static QPixmap Picture();
+
+private:
+    QWidget* owner_ = nullptr;
 };

@@ -9,7 +9,9 @@ TraceModel::TraceModel(const kovar::TraceLog& log, QObject* parent)
     sync();
 }
 
-int TraceModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+int TraceModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
 
 QVariant TraceModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_)

@@ -1,1 +1,506 @@
+// The memory image file: its 2148-byte layout, round trips, short and long
+// files, and saves and loads that fail.
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "memory_image.h"
+#include "show_error.h"
+
+namespace {
+
+using namespace kovar;
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+const std::string kReadError = "Ошибка чтения файла: ";
+const std::string kWriteError = "Ошибка записи файла: ";
+
+class MessageRecorder {
+public:
+    MessageRecorder() {
+        previous_ = SetErrorHandler([this](std::string_view m) { messages.emplace_back(m); });
+    }
+    ~MessageRecorder() { SetErrorHandler(std::move(previous_)); }
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+    std::vector<std::string> messages;
+
+private:
+    ErrorHandler previous_;
+};
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "kovar-image-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            ADD_FAILURE() << "mkdtemp failed";
+        path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    const fs::path& path() const { return path_; }
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(path_))
+            out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+private:
+    fs::path path_;
+};
+
+Bytes ReadFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& name, const Bytes& bytes) {
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+void PutLE(Bytes& b, std::size_t offset, uint32_t word) {
+    b[offset] = static_cast<uint8_t>(word);
+    b[offset + 1] = static_cast<uint8_t>(word >> 8);
+    b[offset + 2] = static_cast<uint8_t>(word >> 16);
+    b[offset + 3] = static_cast<uint8_t>(word >> 24);
+}
+
+// The file as laid out by hand: memory at 0, marks at 1001, DS at 2002, RS at
+// 2066, the user registers at 2130 (all words least significant byte first),
+// and the low 16 bits of PC at 2146.
+Bytes Layout(const MachineState& s) {
+    Bytes b(2148, 0);
+    for (int a = 0; a < 1001; ++a) {
+        b[static_cast<std::size_t>(a)] = s.Memory[static_cast<std::size_t>(a)];
+        b[static_cast<std::size_t>(1001 + a)] = s.BreakpointMarks[static_cast<std::size_t>(a)];
+    }
+    for (std::size_t i = 0; i < 16; ++i) {
+        PutLE(b, 2002 + 4 * i, static_cast<uint32_t>(s.DS[i]));
+        PutLE(b, 2066 + 4 * i, static_cast<uint32_t>(s.RS[i]));
+    }
+    for (std::size_t i = 0; i < 4; ++i)
+        PutLE(b, 2130 + 4 * i, static_cast<uint32_t>(s.URD[i]));
+    b[2146] = static_cast<uint8_t>(s.PC);
+    b[2147] = static_cast<uint8_t>(static_cast<uint32_t>(s.PC) >> 8);
+    return b;
+}
+
+Bytes Encoded(const MachineState& s) {
+    const ImageBytes img = EncodeImage(s);
+    return Bytes(img.begin(), img.end());
+}
+
+// Every block distinguishable from its neighbours and each word from the next.
+MachineState Distinct() {
+    MachineState s;
+    for (std::size_t a = 0; a < 1001; ++a) {
+        s.Memory[a] = static_cast<uint8_t>(a % 251);
+        s.BreakpointMarks[a] = a % 3 == 0 ? 1 : 0;
+    }
+    s.BreakpointMarks[1000] = 0xFE;
+    for (std::size_t i = 0; i < 16; ++i) {
+        s.DS[i] = static_cast<int32_t>(0xA1000000u + (i << 16) + 0x0102u * i + 3);
+        s.RS[i] = static_cast<int32_t>(0xB2000000u + (i << 16) + 0x0304u * i + 5);
+    }
+    s.DS[0] = 0x11223344;
+    s.RS[15] = static_cast<int32_t>(0x80000000u);
+    s.URD = {0x01234567, -1, 0x7F, static_cast<int32_t>(0xCAFEBABEu)};
+    s.PC = 0x12345678;
+    return s;
+}
+
+// ---------------------------------------------------------------- layout
+
+TEST(ImageLayout, EveryBlockAtItsOffset) {
+    const MachineState s = Distinct();
+    const Bytes expected = Layout(s);
+    EXPECT_EQ(Encoded(s), expected);
+
+    // A few bytes spelled out, independently of the helper above.
+    const Bytes enc = Encoded(s);
+    ASSERT_EQ(enc.size(), 2148u);
+    EXPECT_EQ(enc[0], 0);
+    EXPECT_EQ(enc[252], 1);    // memory 252 = 252 mod 251
+    EXPECT_EQ(enc[1000], 247); // memory 1000 = 1000 mod 251
+    EXPECT_EQ(enc[1001], 1);   // mark of address 0
+    EXPECT_EQ(enc[1002], 0);   // mark of address 1
+    EXPECT_EQ(enc[2001], 0xFE);
+    EXPECT_EQ((Bytes{enc[2002], enc[2003], enc[2004], enc[2005]}), (Bytes{0x44, 0x33, 0x22, 0x11}));
+    EXPECT_EQ((Bytes{enc[2126], enc[2127], enc[2128], enc[2129]}),
+              (Bytes{0x00, 0x00, 0x00, 0x80})); // deepest RS entry
+    EXPECT_EQ((Bytes{enc[2130], enc[2131], enc[2132], enc[2133]}),
+              (Bytes{0x67, 0x45, 0x23, 0x01})); // URD0
+    EXPECT_EQ((Bytes{enc[2142], enc[2143], enc[2144], enc[2145]}),
+              (Bytes{0xBE, 0xBA, 0xFE, 0xCA})); // URD3
+    EXPECT_EQ((Bytes{enc[2146], enc[2147]}), (Bytes{0x78, 0x56}));
+
+    TempDir dir;
+    MessageRecorder rec;
+    ASSERT_TRUE(SaveDmp(s, dir.file("a.emu")));
+    EXPECT_EQ(ReadFile(dir.file("a.emu")), expected);
+    EXPECT_TRUE(rec.messages.empty());
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"a.emu"});
+}
+
+TEST(ImageLayout, ZeroedMachineSavesAllZeros) {
+    TempDir dir;
+    MachineState s = Distinct();
+    s.Reset();
+    ASSERT_TRUE(SaveDmp(s, dir.file("new.emu")));
+    EXPECT_EQ(ReadFile(dir.file("new.emu")), Bytes(2148, 0));
+}
+
+struct PcCase {
+    int32_t pc;
+    uint8_t lo, hi;
+    int32_t loaded;
+};
+
+class ImagePc : public ::testing::TestWithParam<PcCase> {};
+
+TEST_P(ImagePc, OnlyTheLow16BitsTravel) {
+    const PcCase c = GetParam();
+    MachineState s;
+    s.PC = c.pc;
+    const Bytes enc = Encoded(s);
+    EXPECT_EQ(enc[2146], c.lo);
+    EXPECT_EQ(enc[2147], c.hi);
+
+    MachineState back;
+    back.PC = -1; // upper bits must not survive a load
+    DecodeImage(back, enc.data(), enc.size());
+    EXPECT_EQ(back.PC, c.loaded);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ImagePc,
+                         ::testing::Values(PcCase{0x12345678, 0x78, 0x56, 0x5678},
+                                           PcCase{-2, 0xFE, 0xFF, 0xFFFE},
+                                           PcCase{65536 + 5, 0x05, 0x00, 5},
+                                           PcCase{0xFFFF, 0xFF, 0xFF, 0xFFFF},
+                                           PcCase{996, 0xE4, 0x03, 996}));
+
+// ---------------------------------------------------------------- round trips
+
+TEST(ImageRoundTrip, RestoresEverythingButFlIrAndC) {
+    TempDir dir;
+    std::mt19937 rng(20240611);
+    for (int round = 0; round < 20; ++round) {
+        MachineState src;
+        for (auto& b : src.Memory)
+            b = static_cast<uint8_t>(rng());
+        for (auto& b : src.BreakpointMarks)
+            b = static_cast<uint8_t>(rng()); // any byte value is taken as it stands
+        for (auto& w : src.DS)
+            w = static_cast<int32_t>(rng());
+        for (auto& w : src.RS)
+            w = static_cast<int32_t>(rng());
+        for (auto& w : src.URD)
+            w = static_cast<int32_t>(rng());
+        src.PC = static_cast<int32_t>(rng());
+        src.FL = false;
+        src.C = 0;
+
+        MachineState dst = Distinct();
+        dst.FL = true;
+        dst.C = 1;
+        dst.IR.set(0xDEADBEEF);
+
+        MessageRecorder rec;
+        const std::string name = dir.file("r.emu");
+        ASSERT_TRUE(SaveDmp(src, name));
+        ASSERT_TRUE(LoadDmp(dst, name));
+        EXPECT_TRUE(rec.messages.empty());
+        EXPECT_EQ(dst.Memory, src.Memory);
+        EXPECT_EQ(dst.BreakpointMarks, src.BreakpointMarks);
+        EXPECT_EQ(dst.DS, src.DS);
+        EXPECT_EQ(dst.RS, src.RS);
+        EXPECT_EQ(dst.URD, src.URD);
+        EXPECT_EQ(dst.PC, static_cast<int32_t>(static_cast<uint32_t>(src.PC) & 0xFFFFu));
+        EXPECT_TRUE(dst.FL);
+        EXPECT_EQ(dst.C, 1);
+        EXPECT_EQ(dst.IR.text(), "DEADBEEF");
+    }
+}
+
+// ---------------------------------------------------------------- short and long files
+
+MachineState OldState() {
+    MachineState s;
+    s.Memory.fill(0xAA);
+    s.BreakpointMarks.fill(0);
+    for (uint32_t i = 0; i < 16; ++i) {
+        s.DS[i] = static_cast<int32_t>(0xD0D0D0D0u | i);
+        s.RS[i] = static_cast<int32_t>(0xE0E0E0E0u | i);
+    }
+    for (uint32_t i = 0; i < 4; ++i)
+        s.URD[i] = static_cast<int32_t>(0xF0F0F0F0u | i);
+    s.PC = 0x0001BEEF;
+    s.FL = true;
+    s.C = 1;
+    s.IR.set(0x12345678);
+    return s;
+}
+
+MachineState FileState() {
+    MachineState s;
+    for (std::size_t a = 0; a < 1001; ++a) {
+        s.Memory[a] = static_cast<uint8_t>(a);
+        s.BreakpointMarks[a] = static_cast<uint8_t>(a * 3 + 1);
+    }
+    for (uint32_t i = 0; i < 16; ++i) {
+        s.DS[i] = static_cast<int32_t>(0x30303030u | i);
+        s.RS[i] = static_cast<int32_t>(0x40404040u | i);
+    }
+    for (uint32_t i = 0; i < 4; ++i)
+        s.URD[i] = static_cast<int32_t>(0x50505050u | i);
+    s.PC = 0x5634;
+    return s;
+}
+
+// The file's first `length` bytes (a long file padded with 0xFF).
+Bytes FileBytes(std::size_t length) {
+    Bytes b = Layout(FileState());
+    b.resize(std::max<std::size_t>(length, 2148), 0xFF);
+    b.resize(length);
+    return b;
+}
+
+MachineState LoadBytes(const Bytes& bytes, bool* ok = nullptr) {
+    TempDir dir;
+    WriteFile(dir.file("s.emu"), bytes);
+    MachineState s = OldState();
+    const bool loaded = LoadDmp(s, dir.file("s.emu"));
+    if (ok)
+        *ok = loaded;
+    return s;
+}
+
+class ImageLength : public ::testing::TestWithParam<std::size_t> {};
+
+// Byte k of the image comes from the file when the file has it, else stays.
+TEST_P(ImageLength, FileBytesOverlayTheOldState) {
+    const std::size_t length = GetParam();
+    MessageRecorder rec;
+    bool ok = false;
+    const MachineState s = LoadBytes(FileBytes(length), &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(rec.messages.empty());
+
+    const Bytes old = Layout(OldState());
+    const Bytes file = Layout(FileState());
+    Bytes expected(2148);
+    for (std::size_t k = 0; k < 2148; ++k)
+        expected[k] = k < length ? file[k] : old[k];
+    EXPECT_EQ(Encoded(s), expected);
+
+    if (length <= 2146) {
+        EXPECT_EQ(s.PC, 0x0001BEEF); // the PC block is not reached at all
+    }
+    if (length >= 2148) {
+        EXPECT_EQ(s.PC, 0x5634);
+    }
+    EXPECT_TRUE(s.FL);
+    EXPECT_EQ(s.C, 1);
+    EXPECT_EQ(s.IR.text(), "12345678");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ImageLength,
+                         ::testing::Values(0, 1, 500, 1000, 1001, 1002, 1500, 2001, 2002, 2003,
+                                           2024, 2065, 2066, 2067, 2129, 2131, 2145, 2146, 2147,
+                                           2148, 2149, 3000, 10000));
+
+TEST(ImageShortFile, BlocksCutPartWay) {
+    {
+        SCOPED_TRACE("1500 bytes: memory whole, marks of 0..498");
+        const MachineState s = LoadBytes(FileBytes(1500));
+        EXPECT_EQ(s.Memory[1000], 0xE8);
+        EXPECT_EQ(s.BreakpointMarks[498], 0xD7); // 498 * 3 + 1 = 1495
+        EXPECT_EQ(s.BreakpointMarks[499], 0);
+        EXPECT_EQ(s.DS[0], static_cast<int32_t>(0xD0D0D0D0u));
+    }
+    {
+        SCOPED_TRACE("2024 bytes: DS 0..4 whole, two bytes of DS 5");
+        const MachineState s = LoadBytes(FileBytes(2024));
+        EXPECT_EQ(s.DS[4], 0x30303034);
+        EXPECT_EQ(s.DS[5], static_cast<int32_t>(0xD0D03035u));
+        EXPECT_EQ(s.DS[6], static_cast<int32_t>(0xD0D0D0D6u));
+        EXPECT_EQ(s.RS[0], static_cast<int32_t>(0xE0E0E0E0u));
+    }
+    {
+        SCOPED_TRACE("2131 bytes: one byte of URD0");
+        const MachineState s = LoadBytes(FileBytes(2131));
+        EXPECT_EQ(s.RS[15], 0x4040404F);
+        EXPECT_EQ(s.URD[0], static_cast<int32_t>(0xF0F0F050u));
+        EXPECT_EQ(s.URD[1], static_cast<int32_t>(0xF0F0F0F1u));
+    }
+    {
+        SCOPED_TRACE("2145 bytes: three bytes of URD3");
+        const MachineState s = LoadBytes(FileBytes(2145));
+        EXPECT_EQ(s.URD[3], static_cast<int32_t>(0xF0505053u));
+        EXPECT_EQ(s.PC, 0x0001BEEF);
+    }
+    {
+        SCOPED_TRACE("2147 bytes: the low byte of PC");
+        const MachineState s = LoadBytes(FileBytes(2147));
+        EXPECT_EQ(static_cast<uint32_t>(s.PC) & 0xFFFFu, 0xBE34u);
+    }
+}
+
+// ---------------------------------------------------------------- loads that fail or succeed oddly
+
+TEST(ImageLoadFailure, MissingFileIsReportedAndChangesNothing) {
+    TempDir dir;
+    const std::string name = dir.file("missing.emu");
+    MachineState s = OldState();
+    const MachineState before = s;
+    MessageRecorder rec;
+    EXPECT_FALSE(LoadDmp(s, name));
+    EXPECT_EQ(rec.messages, std::vector<std::string>{kReadError + name});
+    EXPECT_TRUE(s == before);
+}
+
+TEST(ImageLoadFailure, DirectoryIsReportedAndChangesNothing) {
+    TempDir dir;
+    const std::string name = dir.file("folder.emu");
+    fs::create_directory(name);
+    MachineState s = OldState();
+    const MachineState before = s;
+    MessageRecorder rec;
+    EXPECT_FALSE(LoadDmp(s, name));
+    EXPECT_EQ(rec.messages, std::vector<std::string>{kReadError + name});
+    EXPECT_TRUE(s == before);
+}
+
+// A program that is being executed cannot be opened for writing, not even by
+// root; this test program itself is such a file. It must load all the same.
+TEST(ImageLoad, FileThatCannotBeOpenedForWritingStillLoads) {
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const Bytes content = ReadFile(self);
+    ASSERT_GT(content.size(), 2148u);
+    MachineState s = OldState();
+    MessageRecorder rec;
+    EXPECT_TRUE(LoadDmp(s, self));
+    EXPECT_TRUE(rec.messages.empty());
+    EXPECT_TRUE(std::equal(s.Memory.begin(), s.Memory.end(), content.begin()));
+    EXPECT_EQ(s.PC, content[2146] | (content[2147] << 8));
+}
+
+// ---------------------------------------------------------------- saves that fail
+
+TEST(ImageSaveFailure, MissingDirectoryIsReported) {
+    TempDir dir;
+    const std::string name = dir.file("no/such/dir/a.emu");
+    MessageRecorder rec;
+    EXPECT_FALSE(SaveDmp(Distinct(), name));
+    EXPECT_EQ(rec.messages, std::vector<std::string>{kWriteError + name});
+    EXPECT_TRUE(dir.names().empty());
+}
+
+TEST(ImageSaveFailure, DirectoryInTheWayIsReportedAndKept) {
+    TempDir dir;
+    const std::string name = dir.file("taken.emu");
+    fs::create_directory(name);
+    MessageRecorder rec;
+    EXPECT_FALSE(SaveDmp(Distinct(), name));
+    EXPECT_EQ(rec.messages, std::vector<std::string>{kWriteError + name});
+    EXPECT_TRUE(fs::is_directory(name));
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"taken.emu"});
+}
+
+TEST(ImageSave, ReplacesALongerFileWhole) {
+    TempDir dir;
+    const std::string name = dir.file("old.emu");
+    WriteFile(name, Bytes(5000, 0x5A));
+    ASSERT_TRUE(SaveDmp(Distinct(), name));
+    EXPECT_EQ(ReadFile(name), Layout(Distinct()));
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"old.emu"});
+}
+
+struct ChildResult {
+    int exitCode = -1;
+    std::string message;
+};
+
+// SaveDmp in a child whose files may not grow past 1000 bytes, so the write
+// fails part way. Exit code 0: SaveDmp returned false; 1: it returned true.
+ChildResult SaveUnderSizeLimit(const MachineState& s, const std::string& name) {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1000, 1000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        SetErrorHandler([&](std::string_view m) {
+            if (::write(fds[1], m.data(), m.size()) < 0)
+                ::_exit(3);
+        });
+        const bool ok = SaveDmp(s, name);
+        ::_exit(ok ? 1 : 0);
+    }
+    ::close(fds[1]);
+    ChildResult r;
+    char buf[512];
+    ssize_t n;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
+        r.message.append(buf, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+    return r;
+}
+
+TEST(ImageSaveFailure, WriteFailingPartWayKeepsTheOldFile) {
+    TempDir dir;
+    const std::string name = dir.file("keep.emu");
+    MachineState old = FileState();
+    ASSERT_TRUE(SaveDmp(old, name));
+    const Bytes before = ReadFile(name);
+    ASSERT_EQ(before.size(), 2148u);
+
+    const ChildResult r = SaveUnderSizeLimit(Distinct(), name);
+    EXPECT_EQ(r.exitCode, 0) << "SaveDmp should report failure";
+    EXPECT_EQ(r.message, kWriteError + name);
+    EXPECT_EQ(ReadFile(name), before);
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.emu"}) << "temporary file left";
+}
+
+TEST(ImageSaveFailure, WriteFailingPartWayCreatesNothing) {
+    TempDir dir;
+    const std::string name = dir.file("fresh.emu");
+    const ChildResult r = SaveUnderSizeLimit(Distinct(), name);
+    EXPECT_EQ(r.exitCode, 0) << "SaveDmp should report failure";
+    EXPECT_EQ(r.message, kWriteError + name);
+    EXPECT_TRUE(dir.names().empty());
+}
+
+} // namespace
