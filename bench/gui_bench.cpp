@@ -1,0 +1,131 @@
+// Speed and memory of the simulator window: F9 on a looping program with the
+// trace on, in the real window on the offscreen platform, from the key press
+// until the views and the trace pane hold the result.
+#include <benchmark/benchmark.h>
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QScrollBar>
+#include <QTableView>
+#include <QtTest>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "app.h"
+#include "mem1.h"
+#include "pic.h"
+#include "show_error.h"
+
+namespace {
+
+uint32_t word(unsigned cls, unsigned regB, unsigned regA, unsigned stack, unsigned low16) {
+    return cls << 29 | regB << 24 | regA << 20 | stack << 16 | low16;
+}
+
+// Seven ALU and SHIFT instructions that push both stacks (8 trace lines a
+// step each) and a branch back: about 7.5 lines a step, 7500 a Run.
+void loadLoop(kovar::MachineState& st) {
+    constexpr unsigned TOS = 0, SOS = 1, PUSH_BOTH = 5;
+    for (unsigned i = 0; i < 7; ++i) {
+        const uint32_t w = (i % 2 == 0) ? word(3, SOS, TOS, PUSH_BOTH, (1u << 8) | 0x4F)
+                                        : word(3, SOS, TOS, PUSH_BOTH, 0x8000u | 0x10u);
+        st.WriteInstructionWord(4 * i, w);
+    }
+    st.WriteInstructionWord(28, word(1, 0, 0, 0, 0));
+}
+
+long residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+struct Program {
+    Program() {
+        app = std::make_unique<KovarApp>();
+        app->start();
+        app->splash->Timer1Timer();
+        if (!QTest::qWaitForWindowActive(app->form1.get()))
+            qWarning("the simulator window did not become active");
+        // The step-limit report would open a modal dialog: bring the views up
+        // to date as the program does before showing it, without the dialog.
+        TForm1* w = app->form1.get();
+        previous = kovar::SetErrorHandler([w](std::string_view) { w->flushViews(); });
+        loadLoop(app->state);
+    }
+    ~Program() { kovar::SetErrorHandler(previous); }
+    void pressF9() {
+        QTest::keyClick(app->form1.get(), Qt::Key_F9);
+        QCoreApplication::processEvents(); // the repaint
+    }
+    std::unique_ptr<KovarApp> app;
+    kovar::ErrorHandler previous;
+};
+
+// The pane starts empty (one warm-up Run lays out the window) and holds at
+// most some 150 thousand lines by the end.
+void BM_RunF9(benchmark::State& state) {
+    Program p;
+    p.pressF9();
+    const std::size_t before = p.app->log.size();
+    for (auto _ : state)
+        p.pressF9();
+    state.counters["lines_per_run"] =
+        static_cast<double>(p.app->log.size() - before) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_RunF9)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// The same with a million lines already in the pane; also the growth of the
+// process per trace line while the pane fills up.
+void BM_RunF9AfterMillionLines(benchmark::State& state) {
+    Program p;
+    const long before = residentBytes();
+    while (p.app->log.size() < 1'000'000)
+        p.pressF9();
+    const long after = residentBytes();
+    const double perLine =
+        static_cast<double>(after - before) / static_cast<double>(p.app->log.size());
+    for (auto _ : state)
+        p.pressF9();
+    state.counters["bytes_per_line"] = perLine;
+    state.counters["lines"] = static_cast<double>(p.app->log.size());
+}
+BENCHMARK(BM_RunF9AfterMillionLines)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// Scrolling through a million lines: one page step of the trace pane.
+void BM_ScrollMillionLines(benchmark::State& state) {
+    Program p;
+    while (p.app->log.size() < 1'000'000)
+        p.pressF9();
+    QTableView* pane = p.app->form1->MemoDeb;
+    QScrollBar* bar = pane->verticalScrollBar();
+    int position = 0;
+    for (auto _ : state) {
+        position = (position + 5003) % (bar->maximum() + 1);
+        bar->setValue(position);
+        pane->viewport()->repaint();
+    }
+}
+BENCHMARK(BM_ScrollMillionLines)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
