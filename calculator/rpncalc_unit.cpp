@@ -118,3 +118,7 @@ void TRPNcalc::SpeedButton1Click() {
     }
     Answer->setText(Q(result.answer));
 }
+
+TRPNcalc::~TRPNcalc() {
+    kovar::ui::StopFocusExits(this);
+}

@@ -17,6 +17,7 @@ class TRPNcalc : public QWidget {
     Q_OBJECT
 public:
     explicit TRPNcalc(QWidget* parent = nullptr);
+    ~TRPNcalc() override;
 
     QLabel* Label5;
     QLabel* Label6;

@@ -392,3 +392,7 @@ void TForm4::InsertIRClick() {
     st_.PC = static_cast<int32_t>(pc + 4u);
     EditPC->setText(Q(kovar::IntToHexBytes(st_.PC, 4)));
 }
+
+TForm4::~TForm4() {
+    kovar::ui::StopFocusExits(this);
+}

@@ -24,6 +24,7 @@ public:
     // `views` is the simulator window, redrawn after a store (memory) and
     // after the PC field here is left (PC).
     TForm4(kovar::MachineState& state, kovar::MachineViews& views, QWidget* parent = nullptr);
+    ~TForm4() override;
 
     // The class bits of each "Команда" entry, bit 31 first.
     static const std::array<QString, 9> CommandCodes;

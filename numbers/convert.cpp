@@ -108,3 +108,7 @@ void TForm2::EditBinExit() {
     EditHex->setText(Q(kovar::BinToHexText(S(EditBin->text()))));
     EditDec->setText(QString::number(kovar::HexToInt(S(EditHex->text()))));
 }
+
+TForm2::~TForm2() {
+    kovar::ui::StopFocusExits(this);
+}

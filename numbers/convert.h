@@ -15,6 +15,7 @@ class TForm2 : public QWidget {
     Q_OBJECT
 public:
     explicit TForm2(QWidget* parent = nullptr);
+    ~TForm2() override;
 
     QLabel* Label1;
     QLabel* Label2;

@@ -114,7 +114,7 @@ TForm1::TForm1(kovar::MachineState& state, kovar::TraceLog& log, QWidget* parent
     };
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() { kovar::ui::StopFocusExits(this); }
 
 void TForm1::buildFixedControls(QWidget* client) {
     Bevel1 = new QFrame(client);

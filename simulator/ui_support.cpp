@@ -37,6 +37,8 @@ void ShowToFront(QWidget* window) {
 
 namespace {
 
+const char* const kStopped = "kovarFocusExitsStopped";
+
 class FocusExitFilter : public QObject {
 public:
     FocusExitFilter(QWidget* field, std::function<void()> handler)
@@ -44,7 +46,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::FocusOut) {
+        auto* field = static_cast<QWidget*>(parent());
+        if (event->type() == QEvent::FocusOut && !field->window()->property(kStopped).toBool()) {
             switch (static_cast<QFocusEvent*>(event)->reason()) {
             case Qt::TabFocusReason:
             case Qt::BacktabFocusReason:
@@ -65,6 +68,10 @@ private:
 
 void OnFocusExit(QWidget* field, std::function<void()> handler) {
     field->installEventFilter(new FocusExitFilter(field, std::move(handler)));
+}
+
+void StopFocusExits(QWidget* window) {
+    window->setProperty(kStopped, true);
 }
 
 } // namespace kovar::ui

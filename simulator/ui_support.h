@@ -34,6 +34,11 @@ void ShowToFront(QWidget* window);
 // the field keeps its text until the focus really leaves it.
 void OnFocusExit(QWidget* field, std::function<void()> handler);
 
+// Called from a window's destructor: destroying the window moves the focus
+// out of its fields, which must not run their handlers on a half-destroyed
+// window.
+void StopFocusExits(QWidget* window);
+
 inline QString Q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
