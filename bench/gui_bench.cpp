@@ -6,7 +6,6 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QScrollBar>
-#include <QTableView>
 #include <QtTest>
 #include <fstream>
 #include <memory>
@@ -17,6 +16,7 @@
 #include "mem1.h"
 #include "pic.h"
 #include "show_error.h"
+#include "trace_view.h"
 
 namespace {
 
@@ -108,7 +108,7 @@ void BM_ScrollMillionLines(benchmark::State& state) {
     Program p;
     while (p.app->log.size() < 1'000'000)
         p.pressF9();
-    QTableView* pane = p.app->form1->MemoDeb;
+    TraceView* pane = p.app->form1->MemoDeb;
     QScrollBar* bar = pane->verticalScrollBar();
     int position = 0;
     for (auto _ : state) {

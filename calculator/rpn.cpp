@@ -158,10 +158,6 @@ std::optional<double> ReadOperand(std::string_view text) {
     return parts->negative ? -value : value;
 }
 
-// A result at or beyond this magnitude rounds to infinity as a double.
-constexpr long double kOverflowAt =
-    static_cast<long double>(std::numeric_limits<double>::max()) + 0x1p970L;
-
 // Adds one unit in the last digit of a fixed-point text such as "-0.01562".
 void IncrementLastDigit(std::string& text) {
     for (std::size_t i = text.size(); i-- > 0;) {
@@ -515,14 +511,8 @@ Evaluation Evaluate(PostfixList& list, std::string_view a, std::string_view b, s
         default: break;
         }
         if (result) {
-            // Two doubles never overflow the extended range, but a result
-            // beyond the range of double (1e300 * 1e300) is refused as an
-            // overflow, like an operand beyond that range: its text would
-            // otherwise show only the first ten digits of a number that no
-            // operand can hold.
-            if (!(std::fabs(*result) < kOverflowAt)) {
-                return {ArithmeticFault::Overflow, {}};
-            }
+            // Two doubles never overflow the extended range; a result beyond
+            // the range of double is written like any other large result.
             list.Set(k - 1, ResultText(*result));
         }
 

@@ -13,14 +13,14 @@
 
 namespace kovar {
 
-inline constexpr unsigned kDefaultStepLimit = 1000;
+inline constexpr uint64_t kDefaultStepLimit = 1000;
 
 // Why a Run stopped; more than one may hold at once.
 struct RunReport {
     bool halt = false;
     bool breakpoint = false;
     bool maxStep = false;
-    unsigned steps = 0;
+    uint64_t steps = 0;
 };
 
 class Processor {
@@ -63,7 +63,7 @@ public:
     void StepPrg();
     // Until the halt word, a marked PC or the step limit; the limit is also
     // reported through ShowError.
-    RunReport RunPrg(unsigned limit = kDefaultStepLimit);
+    RunReport RunPrg(uint64_t limit = kDefaultStepLimit);
 
 private:
     bool tracing() const { return log_.enabled(); }

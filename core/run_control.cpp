@@ -24,7 +24,7 @@ void Processor::StepPrg() {
     FetchIR();
 }
 
-RunReport Processor::RunPrg(unsigned limit) {
+RunReport Processor::RunPrg(uint64_t limit) {
     RunReport report;
     FetchIR();
     const auto halted = [this] { return st_.IR.word() == isa::kHaltWord; };

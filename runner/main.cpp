@@ -3,6 +3,7 @@
 //   kovar3-run [--step N | --run] [--limit N] [--fl] [--no-trace] [--state]
 //              [--save FILE] IMAGE
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -24,9 +25,9 @@ constexpr const char* kUsage =
 struct Options {
     bool run = false;
     bool step = false;
-    unsigned long long steps = 0;
+    uint64_t steps = 0;
     bool limitGiven = false;
-    unsigned limit = kDefaultStepLimit;
+    uint64_t limit = kDefaultStepLimit;
     bool fl = false;
     bool noTrace = false;
     bool state = false;
@@ -40,21 +41,32 @@ int usageError(const std::string& message) {
     return 2;
 }
 
-// Decimal digits only, no sign, no blanks.
-bool parseNumber(std::string_view text, unsigned long long max, unsigned long long& out) {
-    if (text.empty())
-        return false;
-    unsigned long long v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        const unsigned d = static_cast<unsigned>(c - '0');
-        if (v > (max - d) / 10)
-            return false;
-        v = v * 10 + d;
+// Decimal digits only, no sign, no blanks; at most 2^64 - 1.
+enum class Number { Ok, Malformed, TooLarge };
+Number parseNumber(const char* text, uint64_t& out) {
+    if (text == nullptr || *text == '\0')
+        return Number::Malformed;
+    uint64_t v = 0;
+    bool tooLarge = false;
+    for (const char* c = text; *c; ++c) {
+        if (*c < '0' || *c > '9')
+            return Number::Malformed;
+        const auto d = static_cast<uint64_t>(*c - '0');
+        if (v > (UINT64_MAX - d) / 10)
+            tooLarge = true;
+        else
+            v = v * 10 + d;
     }
+    if (tooLarge)
+        return Number::TooLarge;
     out = v;
-    return true;
+    return Number::Ok;
+}
+
+int numberError(const char* option, Number result) {
+    return usageError(std::string(option) + (result == Number::TooLarge
+                                                 ? " needs a number below 18446744073709551616"
+                                                 : " needs a decimal number"));
 }
 
 void writeLine(std::string_view line) {
@@ -81,11 +93,8 @@ int main(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        const auto needValue = [&](std::string_view name) -> const char* {
-            if (i + 1 >= argc)
-                return nullptr;
-            (void)name;
-            return argv[++i];
+        const auto needValue = [&](std::string_view) -> const char* {
+            return i + 1 < argc ? argv[++i] : nullptr;
         };
         if (arg == "--run") {
             if (o.run)
@@ -95,18 +104,14 @@ int main(int argc, char** argv) {
             if (o.step)
                 return usageError("--step given twice");
             o.step = true;
-            const char* v = needValue(arg);
-            if (!v || !parseNumber(v, ~0ull, o.steps))
-                return usageError("--step needs a decimal number");
+            if (const Number r = parseNumber(needValue(arg), o.steps); r != Number::Ok)
+                return numberError("--step", r);
         } else if (arg == "--limit") {
             if (o.limitGiven)
                 return usageError("--limit given twice");
             o.limitGiven = true;
-            const char* v = needValue(arg);
-            unsigned long long limit = 0;
-            if (!v || !parseNumber(v, 0xFFFFFFFFull, limit))
-                return usageError("--limit needs a decimal number");
-            o.limit = static_cast<unsigned>(limit);
+            if (const Number r = parseNumber(needValue(arg), o.limit); r != Number::Ok)
+                return numberError("--limit", r);
         } else if (arg == "--fl") {
             if (o.fl)
                 return usageError("--fl given twice");
@@ -169,7 +174,7 @@ int main(int argc, char** argv) {
     log.setSink(writeLine);
     Processor cpu(state, log);
     if (o.step) {
-        for (unsigned long long n = 0; n < o.steps; ++n)
+        for (uint64_t n = 0; n < o.steps; ++n)
             cpu.StepPrg();
     } else {
         cpu.RunPrg(o.limit);

@@ -3,11 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFrame>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -18,13 +16,12 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTabWidget>
-#include <QTableView>
 #include <algorithm>
 
 #include "hex_op.h"
 #include "memory_image.h"
 #include "shortcut_filter.h"
-#include "trace_model.h"
+#include "trace_view.h"
 #include "ui_support.h"
 
 using kovar::StackId;
@@ -114,7 +111,10 @@ TForm1::TForm1(kovar::MachineState& state, kovar::TraceLog& log, QWidget* parent
     };
 }
 
-TForm1::~TForm1() { kovar::ui::StopFocusExits(this); }
+TForm1::~TForm1() {
+    kovar::ui::StopFocusExits(this);
+    delete shortcuts_; // before the actions it watches
+}
 
 void TForm1::buildFixedControls(QWidget* client) {
     Bevel1 = new QFrame(client);
@@ -136,6 +136,9 @@ void TForm1::buildFixedControls(QWidget* client) {
 
     ScrollBarMem = new QScrollBar(Qt::Vertical, client);
     ScrollBarMem->setGeometry(178, 32, 16, 296);
+    // Clicking the bar takes the focus (so a cell being edited is stored
+    // first), and the keyboard scrolls it.
+    ScrollBarMem->setFocusPolicy(Qt::StrongFocus);
     connect(ScrollBarMem, &QScrollBar::valueChanged, this, [this](int position) {
         if (!settingBar_)
             ScrollBarMemScroll(position);
@@ -172,39 +175,13 @@ void TForm1::buildFixedControls(QWidget* client) {
     BitBtn4->setGeometry(226, 2, 23, 23);
     connect(BitBtn4, &QPushButton::clicked, this, &TForm1::BitBtn4Click);
 
-    MemoDeb = new QTableView(Panel1);
+    MemoDeb = new TraceView(log_, Panel1);
     MemoDeb->setGeometry(1, 27, 250, 358);
-    traceModel_ = new TraceModel(log_, this);
-    MemoDeb->setModel(traceModel_);
-    MemoDeb->horizontalHeader()->hide();
-    MemoDeb->verticalHeader()->hide();
-    MemoDeb->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    MemoDeb->verticalHeader()->setMinimumSectionSize(1);
-    MemoDeb->verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 1);
-    MemoDeb->horizontalHeader()->setStretchLastSection(true);
-    MemoDeb->setShowGrid(false);
-    MemoDeb->setWordWrap(false);
-    MemoDeb->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    MemoDeb->setSelectionBehavior(QAbstractItemView::SelectRows);
-    MemoDeb->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    MemoDeb->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    MemoDeb->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     MemoDeb->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* copy = new QAction(QStringLiteral("Copy"), MemoDeb);
-    connect(copy, &QAction::triggered, this, [this] {
-        QModelIndexList rows = MemoDeb->selectionModel()->selectedRows();
-        std::sort(rows.begin(), rows.end(),
-                  [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
-        QString text;
-        for (const QModelIndex& row : rows) {
-            text += Q(log_.line(static_cast<std::size_t>(row.row())));
-            text += QLatin1Char('\n');
-        }
-        if (!text.isEmpty())
-            QApplication::clipboard()->setText(text);
-    });
+    connect(copy, &QAction::triggered, MemoDeb, &TraceView::copy);
     auto* selectAll = new QAction(QStringLiteral("Select all"), MemoDeb);
-    connect(selectAll, &QAction::triggered, MemoDeb, &QTableView::selectAll);
+    connect(selectAll, &QAction::triggered, MemoDeb, &TraceView::selectAll);
     MemoDeb->addAction(copy);
     MemoDeb->addAction(selectAll);
 
@@ -260,7 +237,7 @@ void TForm1::buildMenu() {
     RPNcalc1->setEnabled(false);
 
     // The menu's keys belong to the whole program and win over edit fields.
-    new ShortcutFilter({N10, N8, N11, N12, N6, N7, Hexbindec1, N15, RPNcalc1}, this);
+    shortcuts_ = new ShortcutFilter({N10, N8, N11, N12, N6, N7, Hexbindec1, N15, RPNcalc1}, this);
 }
 
 void TForm1::setToolWindows(QWidget* converter, QWidget* constructor, QWidget* calculator) {
@@ -513,7 +490,7 @@ void TForm1::flushViews() {
         redrawURD();
     if (stalePC_)
         redrawPC();
-    if (traceModel_->sync())
+    if (MemoDeb->sync())
         MemoDeb->scrollToBottom();
 }
 

@@ -24,8 +24,8 @@ class QMenu;
 class QPushButton;
 class QScrollBar;
 class QTabWidget;
-class QTableView;
-class TraceModel;
+class ShortcutFilter;
+class TraceView;
 
 // The simulator window ("KOVAR 3 simulator (01.10.02)").
 class TForm1 : public QMainWindow, public kovar::MachineViews {
@@ -80,7 +80,7 @@ public:
     QLabel* Label1;
     QCheckBox* DebEnable;
     QPushButton* BitBtn4;
-    QTableView* MemoDeb;
+    TraceView* MemoDeb;
     QTabWidget* PageControl1;
     QWidget* PanelDS;
     QWidget* PanelRS;
@@ -164,7 +164,7 @@ private:
     kovar::MachineState& st_;
     kovar::TraceLog& log_;
     kovar::Processor cpu_;
-    TraceModel* traceModel_;
+    ShortcutFilter* shortcuts_ = nullptr;
     QWidget* splash_ = nullptr;
     QWidget* converter_ = nullptr;
     QWidget* constructor_ = nullptr;

@@ -119,8 +119,14 @@ bool SaveDmp(const MachineState& state, const std::string& fileName) {
     const auto slash = target.rfind('/');
     const std::string dir =
         slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = dir + "." + base + ".XXXXXX";
+    // A short name of our own, so that a target name of any valid length works.
+    std::string temp = dir + ".kovar-save-XXXXXX";
+
+    // A file the user may not write is not replaced behind their back.
+    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
+        reportWrite(fileName);
+        return false;
+    }
 
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {

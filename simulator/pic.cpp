@@ -80,7 +80,8 @@ TSplashScreen::TSplashScreen(QWidget* parent)
 }
 
 void TSplashScreen::Timer1Timer() {
-    Timer1->stop(); // later ticks would find it hidden and change nothing
+    // The timer keeps ticking: a splash shown late hides at the next tick,
+    // and ticks that find it hidden change nothing.
     if (!isVisible())
         return;
     const bool wasActive = isActiveWindow();

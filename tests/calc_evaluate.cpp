@@ -200,12 +200,17 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"A/B", {"0", "-0"}, ArithmeticFault::InvalidOperation},
                       FaultCase{"A+B", {"1e400", "1"}, ArithmeticFault::Overflow},
                       FaultCase{"A+B", {"1", "-1e400"}, ArithmeticFault::Overflow},
-                      FaultCase{"A*B", {"1.8e308", "0"}, ArithmeticFault::Overflow},
-                      // Results beyond the range of double are refused too.
-                      FaultCase{"A*B", {"1e300", "1e300"}, ArithmeticFault::Overflow},
-                      FaultCase{"A/B", {"1e300", "1e-300"}, ArithmeticFault::Overflow},
-                      FaultCase{"A+B", {"1.7e308", "1.7e308"}, ArithmeticFault::Overflow},
-                      FaultCase{"A-B", {"-1.7e308", "1.7e308"}, ArithmeticFault::Overflow}));
+                      FaultCase{"A*B", {"1.8e308", "0"}, ArithmeticFault::Overflow}));
+
+// A result beyond the range of double is no fault: it is computed in extended
+// precision and written like any large result, cut to ten characters.
+INSTANTIATE_TEST_SUITE_P(BeyondDouble, CalcAnswer,
+                         ::testing::Values(AnswerCase{"A*B", {"1e300", "1e300"}, "1000000000"},
+                                           AnswerCase{"A/B", {"1e300", "1e-300"}, "1000000000"},
+                                           // 1.7e308 is the double 1.69999999999999993...e308.
+                                           AnswerCase{"A+B", {"1.7e308", "1.7e308"}, "3399999999"},
+                                           AnswerCase{
+                                               "A-B", {"-1.7e308", "1.7e308"}, "-339999999"}));
 
 TEST(CalcFaultMessage, Texts) {
     EXPECT_EQ(FaultMessage(ArithmeticFault::DivisionByZero), "Floating point division by zero");

@@ -18,6 +18,7 @@
 #include "constr.h"
 #include "mem1.h"
 #include "show_error.h"
+#include "trace_view.h"
 #include "ui_support.h"
 
 namespace {
@@ -628,7 +629,7 @@ private slots:
         QCOMPARE(app->form1->EditPC->text(), QStringLiteral("00000000"));
         // Nothing is fetched and nothing is narrated.
         QVERIFY(st.IR.empty());
-        QCOMPARE(app->form1->MemoDeb->model()->rowCount(), 0);
+        QCOMPARE(app->form1->MemoDeb->lineCount(), std::size_t{0});
         QCOMPARE(app->log.size(), std::size_t{0});
 
         // The word stays: pressing again stores it at the next address.
@@ -839,10 +840,10 @@ private slots:
                                       heading(12),     "ALU",           "TOS: 00000001",
                                       "TOR: 00000000", "Push RDS",      "Carry:0",
                                       "TOR: 00000001", "Halt"};
-        const QAbstractItemModel* pane = main->MemoDeb->model();
+        const TraceView* pane = main->MemoDeb;
         QStringList trace;
-        for (int r = 0; r < pane->rowCount(); ++r)
-            trace << pane->index(r, 0).data().toString();
+        for (std::size_t r = 0; r < pane->lineCount(); ++r)
+            trace << pane->lineText(r);
         QCOMPARE(trace, expected);
         QVERIFY(errors.isEmpty());
     }

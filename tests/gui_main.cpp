@@ -26,8 +26,11 @@
 #include "memory_image.h"
 #include "pic.h"
 #include "show_error.h"
+#include "trace_view.h"
+#include "ui_support.h"
 
 using kovar::StackId;
+using kovar::ui::S;
 
 namespace {
 
@@ -38,9 +41,8 @@ constexpr unsigned TOS = 0, SOS = 1, ZERO = 14, POP_DS = 1, PUSH_DS = 0, NOP = 8
 
 QStringList traceLines(TForm1* w) {
     QStringList lines;
-    QAbstractItemModel* model = w->MemoDeb->model();
-    for (int r = 0; r < model->rowCount(); ++r)
-        lines << model->index(r, 0).data().toString();
+    for (std::size_t r = 0; r < w->MemoDeb->lineCount(); ++r)
+        lines << w->MemoDeb->lineText(r);
     return lines;
 }
 
@@ -199,6 +201,16 @@ private slots:
         QCOMPARE(w->MemCells[3]->text(), QStringLiteral("AB"));
     }
 
+    void splashShownLateHidesAtTheNextTick() {
+        app.reset();
+        app = std::make_unique<KovarApp>();
+        w = app->form1.get();
+        QTest::qWait(2300); // the first tick finds the splash not yet shown
+        app->start();
+        QTRY_VERIFY(app->splash->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!app->splash->isVisible(), 2500);
+    }
+
     void goAdressClamps_data() {
         QTest::addColumn<int>("target");
         QTest::addColumn<int>("first");
@@ -259,7 +271,22 @@ private slots:
         QCOMPARE(app->state.Memory[501], uint8_t{0});
         QCOMPARE(w->MemCells[1]->text(), QStringLiteral("00"));
 
+        // Clicking the scroll bar takes the focus: the typed byte is stored
+        // at the address shown before the view moves.
+        w->GoAdress(0);
+        w->MemCells[0]->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(w->MemCells[0]->hasFocus());
+        w->MemCells[0]->selectAll();
+        QTest::keyClicks(w->MemCells[0], QStringLiteral("ab"));
+        QTest::mouseClick(w->ScrollBarMem, Qt::LeftButton, {},
+                          QPoint(8, w->ScrollBarMem->height() - 4));
+        QCOMPARE(app->state.Memory[0], uint8_t{0xAB});
+        QCOMPARE(w->MemBase(), 1);
+        QTest::keyClick(w->ScrollBarMem, Qt::Key_Down);
+        QCOMPARE(w->MemBase(), 2);
+
         errors.clear();
+        w->GoAdress(500);
         app->state.Memory[502] = 9;
         typeAndTab(w->MemCells[2], QString());
         QCOMPARE(app->state.Memory[502], uint8_t{0});
@@ -447,7 +474,7 @@ private slots:
                             [](uint8_t b) { return b == 0; }));
         QCOMPARE(app->state.PC, 0);
         QVERIFY(!app->state.FL);
-        QCOMPARE(w->MemoDeb->model()->rowCount(), 0);
+        QCOMPARE(int(w->MemoDeb->lineCount()), 0);
         QCOMPARE(w->MemCells[0]->text(), QStringLiteral("00"));
         QVERIFY(!w->CheckBoxFL->isChecked());
 
@@ -507,7 +534,7 @@ private slots:
             QTRY_VERIFY(qobject_cast<TForm3*>(QApplication::activeModalWidget()));
             auto* dialog = qobject_cast<TForm3*>(QApplication::activeModalWidget());
             reported = dialog->Label1->text();
-            rowsWhenReported = w->MemoDeb->model()->rowCount();
+            rowsWhenReported = int(w->MemoDeb->lineCount());
             pcWhenReported = w->EditPC->text();
             dialog->Button1->click();
         });
@@ -523,12 +550,12 @@ private slots:
         QCOMPARE(lines[8], QStringLiteral("Branch: 00000004"));
         QCOMPARE(lines.last(), QStringLiteral("MaxStep:1000"));
         // The pane shows its newest line.
-        const QModelIndex last = w->MemoDeb->model()->index(lines.size() - 1, 0);
-        QVERIFY(w->MemoDeb->viewport()->rect().intersects(w->MemoDeb->visualRect(last)));
+        QVERIFY(w->MemoDeb->isLineVisible(std::size_t(lines.size() - 1)));
+        QVERIFY(!w->MemoDeb->isLineVisible(0));
 
         // The clear button empties the pane, not the machine.
         QTest::mouseClick(w->BitBtn4, Qt::LeftButton);
-        QCOMPARE(w->MemoDeb->model()->rowCount(), 0);
+        QCOMPARE(int(w->MemoDeb->lineCount()), 0);
         QCOMPARE(app->state.DS[0], 5);
 
         // With the switch off, Run changes the state but writes no line.
@@ -539,7 +566,7 @@ private slots:
         app->state.DS[1] = 1;
         QTest::mouseClick(w->BitBtn5, Qt::LeftButton);
         QCOMPARE(app->state.DS[0], 2);
-        QCOMPARE(w->MemoDeb->model()->rowCount(), 0);
+        QCOMPARE(int(w->MemoDeb->lineCount()), 0);
     }
 
     void headingQuotesThePCFieldAsTyped() {
@@ -556,22 +583,74 @@ private slots:
         QCOMPARE(w->EditPC->text(), QStringLiteral("00000004"));
     }
 
-    void copyFromTracePane() {
-        app->log.Debug("first");
-        app->log.Debug("second");
-        app->log.Debug("third");
+    void selectingAndCopyingInTheTracePane() {
+        const QString heading =
+            QStringLiteral("PC: 00000000 IR: 6101004F 01100001000000010000000001001111");
+        app->log.Debug(S(heading));
+        app->log.Debug("ALU");
+        app->log.Debug("SOS: 00000003");
         w->flushViews();
-        w->MemoDeb->selectRow(0);
-        w->MemoDeb->selectionModel()->select(w->MemoDeb->model()->index(2, 0),
-                                             QItemSelectionModel::Select |
-                                                 QItemSelectionModel::Rows);
-        const QList<QAction*> actions = w->MemoDeb->actions();
+        TraceView* pane = w->MemoDeb;
+        QCOMPARE(pane->lineCount(), std::size_t{3});
+        // The heading is wider than the pane: it wraps at its last blank, as a memo does.
+        QCOMPARE(pane->rowsOf(0), 2);
+        QCOMPARE(pane->rowsOf(1), 1);
+        QCOMPARE(pane->rowCount(), uint64_t{4});
+
+        // A click on the third row (the line "ALU"), a shift-click on the fourth.
+        const int row = pane->fontMetrics().height();
+        QTest::mouseClick(pane->viewport(), Qt::LeftButton, {}, QPoint(20, 2 * row + row / 2));
+        QTest::mouseClick(pane->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                          QPoint(20, 3 * row + row / 2));
+        QCOMPARE(pane->selectedText(), QStringLiteral("ALU\nSOS: 00000003\n"));
+        const QList<QAction*> actions = pane->actions();
         QCOMPARE(actions.size(), 2);
+        QCOMPARE(actions[0]->text(), QStringLiteral("Copy"));
+        QCOMPARE(actions[1]->text(), QStringLiteral("Select all"));
         actions[0]->trigger();
-        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("first\nthird\n"));
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("ALU\nSOS: 00000003\n"));
+
+        // Keys move and extend the selection; Ctrl+C still belongs to the menu.
+        QTest::keyClick(pane, Qt::Key_Home);
+        QTest::keyClick(pane, Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(pane->selectedText(), heading + QStringLiteral("\nALU\n"));
+        QTest::keyClick(pane, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("ALU\nSOS: 00000003\n"));
+
         actions[1]->trigger();
         actions[0]->trigger();
-        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("first\nsecond\nthird\n"));
+        QCOMPARE(QApplication::clipboard()->text(),
+                 heading + QStringLiteral("\nALU\nSOS: 00000003\n"));
+
+        // Clearing empties the pane and its selection.
+        QTest::mouseClick(w->BitBtn4, Qt::LeftButton);
+        QCOMPARE(pane->lineCount(), std::size_t{0});
+        QVERIFY(!pane->hasSelection());
+    }
+
+    void longTraceScrollsAndStaysAtItsEnd() {
+        for (int i = 0; i < 5000; ++i)
+            app->log.Debug(std::to_string(i));
+        w->flushViews();
+        TraceView* pane = w->MemoDeb;
+        QVERIFY(pane->isLineVisible(4999));
+        QVERIFY(!pane->isLineVisible(4000));
+        pane->verticalScrollBar()->setValue(0);
+        QVERIFY(pane->isLineVisible(0));
+        // The next command brings the newest line back into view.
+        app->state.WriteInstructionWord(0, word(6, 0, 0, 0, 0));
+        QTest::keyClick(w, Qt::Key_F7);
+        QVERIFY(pane->isLineVisible(pane->lineCount() - 1));
+        QCOMPARE(pane->lineText(5001), QStringLiteral("Lal nothing do"));
+    }
+
+    void destroyingTheProgramRunsNoExitHandler() {
+        // A field left with a malformed text while the program ends reports nothing.
+        w->MemCells[0]->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(w->MemCells[0]->hasFocus());
+        QTest::keyClicks(w->MemCells[0], QStringLiteral("zz"));
+        app.reset();
+        QVERIFY(errors.isEmpty());
     }
 };
 

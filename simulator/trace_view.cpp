@@ -1,0 +1,338 @@
+#include "trace_view.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+#include <climits>
+
+#include "ui_support.h"
+
+namespace {
+constexpr int kMargin = 3;
+} // namespace
+
+TraceView::TraceView(const kovar::TraceLog& log, QWidget* parent)
+    : QAbstractScrollArea(parent), log_(log), generation_(log.generation()) {
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setCursor(Qt::IBeamCursor);
+    relayout();
+}
+
+// ---- layout ----
+
+int TraceView::textWidth() const {
+    return std::max(1, viewport()->width() - 2 * kMargin);
+}
+
+int TraceView::visibleRows() const {
+    return std::max(1, viewport()->height() / rowHeight_);
+}
+
+qreal TraceView::advance(QChar c) const {
+    const ushort u = c.unicode();
+    if (u < 128)
+        return asciiAdvance_[u];
+    auto it = otherAdvance_.constFind(c);
+    if (it == otherAdvance_.constEnd())
+        it = otherAdvance_.insert(c, QFontMetricsF(font()).horizontalAdvance(c));
+    return it.value();
+}
+
+// Breaks a line into rows that fit the pane: at the last blank that fits,
+// or inside a word that is wider than the pane by itself.
+std::vector<TraceView::Segment> TraceView::wrap(const QString& text) const {
+    std::vector<Segment> rows;
+    const qreal width = textWidth();
+    const int n = static_cast<int>(text.size());
+    int pos = 0;
+    while (true) {
+        qreal used = 0;
+        int lastBlank = -1;
+        int i = pos;
+        while (i < n) {
+            const qreal a = advance(text[i]);
+            if (used + a > width)
+                break;
+            if (text[i] == QLatin1Char(' '))
+                lastBlank = i;
+            used += a;
+            ++i;
+        }
+        if (i >= n) {
+            rows.push_back({pos, n});
+            return rows;
+        }
+        if (lastBlank > pos) {
+            rows.push_back({pos, lastBlank});
+            pos = lastBlank + 1;
+        } else if (i == pos) {
+            rows.push_back({pos, pos + 1});
+            ++pos;
+        } else {
+            rows.push_back({pos, i});
+            pos = i;
+        }
+    }
+}
+
+int TraceView::countRows(std::string_view line) const {
+    // Plain ASCII lines (nearly all of them) are measured without a QString.
+    bool ascii = true;
+    qreal total = 0;
+    for (char ch : line) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (u >= 128) {
+            ascii = false;
+            break;
+        }
+        total += asciiAdvance_[u];
+    }
+    if (ascii && total <= textWidth())
+        return 1;
+    return static_cast<int>(wrap(kovar::ui::Q(line)).size());
+}
+
+int TraceView::rowsOf(std::size_t line) const {
+    const uint64_t end = line + 1 < starts_.size() ? starts_[line + 1] : totalRows_;
+    return static_cast<int>(end - starts_[line]);
+}
+
+void TraceView::relayout() {
+    const QFontMetricsF metrics(font());
+    rowHeight_ = std::max(1, qCeil(metrics.height()));
+    for (int c = 0; c < 128; ++c)
+        asciiAdvance_[c] = metrics.horizontalAdvance(QChar(c));
+    otherAdvance_.clear();
+    laidOutWidth_ = viewport()->width();
+    starts_.clear();
+    totalRows_ = 0;
+    generation_ = log_.generation();
+    if (anchor_ != kNone && anchor_ >= log_.size())
+        anchor_ = current_ = kNone;
+    sync();
+    updateScrollBar();
+    viewport()->update();
+}
+
+bool TraceView::sync() {
+    bool changed = false;
+    if (generation_ != log_.generation()) {
+        generation_ = log_.generation();
+        starts_.clear();
+        totalRows_ = 0;
+        anchor_ = current_ = kNone;
+        verticalScrollBar()->setValue(0);
+        changed = true;
+    }
+    const std::size_t lines = log_.size();
+    changed = changed || starts_.size() != lines;
+    starts_.reserve(lines);
+    for (std::size_t i = starts_.size(); i < lines; ++i) {
+        starts_.push_back(totalRows_);
+        totalRows_ += static_cast<uint64_t>(countRows(log_.line(i)));
+    }
+    updateScrollBar();
+    viewport()->update();
+    return changed;
+}
+
+void TraceView::updateScrollBar() {
+    const uint64_t visible = static_cast<uint64_t>(visibleRows());
+    const uint64_t maxFirst = totalRows_ > visible ? totalRows_ - visible : 0;
+    QScrollBar* bar = verticalScrollBar();
+    bar->setRange(0, static_cast<int>(std::min<uint64_t>(maxFirst, INT_MAX)));
+    bar->setPageStep(visibleRows());
+    bar->setSingleStep(1);
+}
+
+void TraceView::scrollToBottom() {
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+std::size_t TraceView::lineAtRow(uint64_t row) const {
+    if (starts_.empty())
+        return kNone;
+    const auto it = std::upper_bound(starts_.begin(), starts_.end(), row);
+    return static_cast<std::size_t>(std::distance(starts_.begin(), it)) - 1;
+}
+
+std::size_t TraceView::lineAt(int y) const {
+    if (starts_.empty())
+        return kNone;
+    const int64_t row =
+        static_cast<int64_t>(verticalScrollBar()->value()) + (y < 0 ? -1 : y / rowHeight_);
+    if (row < 0)
+        return 0;
+    if (static_cast<uint64_t>(row) >= totalRows_)
+        return starts_.size() - 1;
+    return lineAtRow(static_cast<uint64_t>(row));
+}
+
+bool TraceView::isLineVisible(std::size_t line) const {
+    if (line >= starts_.size())
+        return false;
+    const uint64_t first = static_cast<uint64_t>(verticalScrollBar()->value());
+    const uint64_t last = first + static_cast<uint64_t>(visibleRows());
+    const uint64_t begin = starts_[line];
+    const uint64_t end = begin + static_cast<uint64_t>(rowsOf(line));
+    return begin < last && end > first;
+}
+
+QString TraceView::lineText(std::size_t line) const {
+    return line < starts_.size() ? kovar::ui::Q(log_.line(line)) : QString();
+}
+
+// ---- painting ----
+
+void TraceView::paintEvent(QPaintEvent*) {
+    QPainter p(viewport());
+    if (starts_.empty())
+        return;
+    const uint64_t first = static_cast<uint64_t>(verticalScrollBar()->value());
+    std::size_t line = lineAtRow(first);
+    int skip = static_cast<int>(first - starts_[line]);
+    const int rows = visibleRows() + 1;
+    const QPalette& pal = palette();
+    const QFontMetrics metrics(font());
+    int y = 0;
+    for (int drawn = 0; drawn < rows && line < starts_.size(); ++line) {
+        const QString text = lineText(line);
+        const std::vector<Segment> segments = wrap(text);
+        const bool selected = hasSelection() && line >= selectionFirst() && line <= selectionLast();
+        for (std::size_t s = static_cast<std::size_t>(skip); s < segments.size() && drawn < rows;
+             ++s, ++drawn) {
+            const QRect row(0, y, viewport()->width(), rowHeight_);
+            if (selected)
+                p.fillRect(row, pal.brush(hasFocus() ? QPalette::Active : QPalette::Inactive,
+                                          QPalette::Highlight));
+            p.setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
+            p.drawText(kMargin, y + metrics.ascent(),
+                       text.mid(segments[s].begin, segments[s].end - segments[s].begin));
+            y += rowHeight_;
+        }
+        skip = 0;
+    }
+}
+
+void TraceView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    if (viewport()->width() != laidOutWidth_)
+        relayout();
+    else
+        updateScrollBar();
+}
+
+void TraceView::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        relayout();
+}
+
+// ---- selection ----
+
+void TraceView::selectLines(std::size_t first, std::size_t last) {
+    if (starts_.empty() || first >= starts_.size())
+        return;
+    anchor_ = first;
+    current_ = std::min(last, starts_.size() - 1);
+    viewport()->update();
+}
+
+void TraceView::selectAll() {
+    if (!starts_.empty())
+        selectLines(0, starts_.size() - 1);
+}
+
+QString TraceView::selectedText() const {
+    QString text;
+    if (!hasSelection())
+        return text;
+    for (std::size_t i = selectionFirst(); i <= selectionLast() && i < starts_.size(); ++i) {
+        text += lineText(i);
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+void TraceView::copy() const {
+    const QString text = selectedText();
+    if (!text.isEmpty())
+        QApplication::clipboard()->setText(text);
+}
+
+void TraceView::moveCurrent(std::size_t line, bool extend) {
+    if (starts_.empty())
+        return;
+    line = std::min(line, starts_.size() - 1);
+    if (!extend || anchor_ == kNone)
+        anchor_ = line;
+    current_ = line;
+    ensureVisible(line);
+    viewport()->update();
+}
+
+void TraceView::ensureVisible(std::size_t line) {
+    if (line >= starts_.size() || isLineVisible(line))
+        return;
+    QScrollBar* bar = verticalScrollBar();
+    const uint64_t begin = starts_[line];
+    if (begin < static_cast<uint64_t>(bar->value()))
+        bar->setValue(static_cast<int>(std::min<uint64_t>(begin, INT_MAX)));
+    else {
+        const uint64_t end = begin + static_cast<uint64_t>(rowsOf(line));
+        const uint64_t visible = static_cast<uint64_t>(visibleRows());
+        bar->setValue(
+            static_cast<int>(std::min<uint64_t>(end > visible ? end - visible : 0, INT_MAX)));
+    }
+}
+
+void TraceView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && !starts_.empty())
+        moveCurrent(lineAt(event->position().toPoint().y()),
+                    event->modifiers() & Qt::ShiftModifier);
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void TraceView::mouseMoveEvent(QMouseEvent* event) {
+    if ((event->buttons() & Qt::LeftButton) && !starts_.empty()) {
+        const int y = event->position().toPoint().y();
+        QScrollBar* bar = verticalScrollBar();
+        if (y < 0)
+            bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        else if (y >= viewport()->height())
+            bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        moveCurrent(lineAt(y), true);
+    }
+    QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+void TraceView::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+        return;
+    }
+    if (starts_.empty())
+        return QAbstractScrollArea::keyPressEvent(event);
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    const std::size_t last = starts_.size() - 1;
+    const std::size_t at = current_ == kNone ? lineAt(0) : current_;
+    const std::size_t page = static_cast<std::size_t>(visibleRows());
+    switch (event->key()) {
+    case Qt::Key_Up: moveCurrent(at == 0 ? 0 : at - 1, extend); break;
+    case Qt::Key_Down: moveCurrent(std::min(at + 1, last), extend); break;
+    case Qt::Key_PageUp: moveCurrent(at > page ? at - page : 0, extend); break;
+    case Qt::Key_PageDown: moveCurrent(std::min(at + page, last), extend); break;
+    case Qt::Key_Home: moveCurrent(0, extend); break;
+    case Qt::Key_End: moveCurrent(last, extend); break;
+    default: QAbstractScrollArea::keyPressEvent(event); break;
+    }
+}
