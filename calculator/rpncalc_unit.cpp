@@ -2,11 +2,9 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QToolButton>
-#include <limits>
 #include <optional>
 #include <string>
 
@@ -21,24 +19,6 @@ using kovar::ui::S;
 static kovar::calc::PostfixList postfixList;
 
 namespace {
-
-// The title of the box that reports a fault ending a handler: the program's title.
-const QString kFaultTitle = QStringLiteral("KOVAR");
-
-QLineEdit* MakeField(QWidget* parent, const QString& text, int left, int top, int width) {
-    auto* field = new QLineEdit(text, parent);
-    field->setGeometry(left, top, width, 21);
-    // Fields of any length: QLineEdit's default limit is 32767 characters.
-    field->setMaxLength(std::numeric_limits<int>::max());
-    return field;
-}
-
-QLabel* MakeLabel(QWidget* parent, const QString& caption, int left, int top) {
-    auto* label = new QLabel(caption, parent);
-    label->move(left, top);
-    label->adjustSize();
-    return label;
-}
 
 // The picture on the equals button, 18 x 18, drawn by the program.
 QPixmap EqualsGlyph() {
@@ -58,21 +38,21 @@ TRPNcalc::TRPNcalc(QWidget* parent) : QWidget(parent, kovar::ui::kFixedWindowFla
     setWindowTitle(QStringLiteral("RPN-калькулятор"));
     setFont(kovar::ui::FormFont());
 
-    Label5 = MakeLabel(this, QStringLiteral("Инфиксная запись"), 1, 16);
-    Label6 = MakeLabel(this, QStringLiteral("Постфиксная запись"), 1, 48);
-    Label7 = MakeLabel(this, QStringLiteral("Результат"), 6, 80);
-    EInfix = MakeField(this, QString(), 113, 16, 177);
-    EPostfix = MakeField(this, QString(), 113, 48, 177);
+    Label5 = kovar::ui::AddLabel(this, QStringLiteral("Инфиксная запись"), 1, 16);
+    Label6 = kovar::ui::AddLabel(this, QStringLiteral("Постфиксная запись"), 1, 48);
+    Label7 = kovar::ui::AddLabel(this, QStringLiteral("Результат"), 6, 80);
+    EInfix = kovar::ui::AddEdit(this, QString(), 113, 16, 177);
+    EPostfix = kovar::ui::AddEdit(this, QString(), 113, 48, 177);
     const QString zero = QStringLiteral("0.0");
-    EA = MakeField(this, zero, 361, 8, 57);
-    EB = MakeField(this, zero, 361, 32, 57);
-    EC = MakeField(this, zero, 361, 56, 57);
-    ED = MakeField(this, zero, 361, 80, 57);
-    Answer = MakeField(this, QString(), 113, 80, 177);
-    Label1 = MakeLabel(this, QStringLiteral("A:"), 343, 12);
-    Label2 = MakeLabel(this, QStringLiteral("B:"), 343, 36);
-    Label3 = MakeLabel(this, QStringLiteral("C:"), 343, 60);
-    Label4 = MakeLabel(this, QStringLiteral("D:"), 343, 84);
+    EA = kovar::ui::AddEdit(this, zero, 361, 8, 57);
+    EB = kovar::ui::AddEdit(this, zero, 361, 32, 57);
+    EC = kovar::ui::AddEdit(this, zero, 361, 56, 57);
+    ED = kovar::ui::AddEdit(this, zero, 361, 80, 57);
+    Answer = kovar::ui::AddEdit(this, QString(), 113, 80, 177);
+    Label1 = kovar::ui::AddLabel(this, QStringLiteral("A:"), 343, 12);
+    Label2 = kovar::ui::AddLabel(this, QStringLiteral("B:"), 343, 36);
+    Label3 = kovar::ui::AddLabel(this, QStringLiteral("C:"), 343, 60);
+    Label4 = kovar::ui::AddLabel(this, QStringLiteral("D:"), 343, 84);
 
     // A graphic button: clicking it leaves the focus where it was, so the
     // infix field is not left and a newly typed expression is not converted.
@@ -92,9 +72,7 @@ TRPNcalc::TRPNcalc(QWidget* parent) : QWidget(parent, kovar::ui::kFixedWindowFla
 
     kovar::ui::OnFocusExit(EInfix, [this] { EInfixExit(); });
 
-    showFault = [this](const QString& message) {
-        QMessageBox::critical(this, kFaultTitle, message);
-    };
+    showFault = [this](const QString& message) { kovar::ui::ShowFault(this, message); };
 
     kovar::ui::PlaceWindow(this, 337, 118, 421, 105);
 }

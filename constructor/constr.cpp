@@ -65,10 +65,7 @@ QComboBox* list(QWidget* parent, const QStringList& entries, int x, int y, int w
 }
 
 QLabel* caption(QWidget* parent, const char* text, int x, int y) {
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
+    return kovar::ui::AddLabel(parent, QString::fromUtf8(text), x, y);
 }
 
 QCheckBox* checkBox(QWidget* parent, const char* text, int x, int y, int width) {

@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <charconv>
 #include <cstdint>
 #include <optional>
@@ -21,9 +20,6 @@ namespace {
 
 constexpr std::string_view kDecInputError = "Ошибка при вводе десятичного числа";
 
-// The title of the box that reports a fault ending a handler: the program's title.
-const QString kFaultTitle = QStringLiteral("KOVAR");
-
 // Reads a signed 32-bit decimal integer: an optional leading '-', then one
 // or more digits and nothing else, within -2147483648..2147483647. Leading
 // zeros and "-0" read as the number they spell, as a user would expect.
@@ -37,32 +33,18 @@ std::optional<int32_t> ReadInt32(std::string_view text) {
     return value;
 }
 
-QLineEdit* MakeField(QWidget* parent, int left, int top, int width, int maxLength) {
-    auto* field = new QLineEdit(QStringLiteral("0"), parent);
-    field->setGeometry(left, top, width, 21);
-    field->setMaxLength(maxLength);
-    return field;
-}
-
-QLabel* MakeLabel(QWidget* parent, const QString& caption, int left, int top) {
-    auto* label = new QLabel(caption, parent);
-    label->move(left, top);
-    label->adjustSize();
-    return label;
-}
-
 } // namespace
 
 TForm2::TForm2(QWidget* parent) : QWidget(parent, kovar::ui::kFixedWindowFlags) {
     setWindowTitle(QStringLiteral("Hex<->bin<->dec"));
     setFont(kovar::ui::FormFont());
 
-    Label1 = MakeLabel(this, QStringLiteral("Dec"), 11, 10);
-    Label2 = MakeLabel(this, QStringLiteral("Hex"), 179, 10);
-    Label3 = MakeLabel(this, QStringLiteral("Bin"), 12, 37);
-    EditDec = MakeField(this, 46, 6, 121, 11);
-    EditHex = MakeField(this, 214, 6, 121, 8);
-    EditBin = MakeField(this, 44, 33, 292, 32);
+    Label1 = kovar::ui::AddLabel(this, QStringLiteral("Dec"), 11, 10);
+    Label2 = kovar::ui::AddLabel(this, QStringLiteral("Hex"), 179, 10);
+    Label3 = kovar::ui::AddLabel(this, QStringLiteral("Bin"), 12, 37);
+    EditDec = kovar::ui::AddEdit(this, QStringLiteral("0"), 46, 6, 121, 11);
+    EditHex = kovar::ui::AddEdit(this, QStringLiteral("0"), 214, 6, 121, 8);
+    EditBin = kovar::ui::AddEdit(this, QStringLiteral("0"), 44, 33, 292, 32);
     setTabOrder(EditDec, EditHex);
     setTabOrder(EditHex, EditBin);
 
@@ -70,9 +52,7 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, kovar::ui::kFixedWindowFlags) 
     kovar::ui::OnFocusExit(EditHex, [this] { EditHexExit(); });
     kovar::ui::OnFocusExit(EditBin, [this] { EditBinExit(); });
 
-    showFault = [this](const QString& message) {
-        QMessageBox::critical(this, kFaultTitle, message);
-    };
+    showFault = [this](const QString& message) { kovar::ui::ShowFault(this, message); };
 
     kovar::ui::PlaceWindow(this, 219, 202, 338, 58);
 }

@@ -56,13 +56,6 @@ QPushButton* pictureButton(QWidget* parent, QStyle::StandardPixmap icon, const Q
     return button;
 }
 
-QLabel* label(QWidget* parent, const QString& text, int left, int top) {
-    auto* l = new QLabel(text, parent);
-    l->move(left, top);
-    l->adjustSize();
-    return l;
-}
-
 // A memory cell's value field: narrow, so it draws with a thin frame and no padding.
 QLineEdit* cellField(QWidget* parent) {
     auto* field = new QLineEdit(parent);
@@ -120,10 +113,9 @@ void TForm1::buildFixedControls(QWidget* client) {
     Bevel1 = new QFrame(client);
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Raised);
     Bevel1->setGeometry(8, 0, 186, 29);
-    LMemory = label(client, QStringLiteral("Память"), 16, 7);
+    LMemory = kovar::ui::AddLabel(client, QStringLiteral("Память"), 16, 7);
 
-    TEAdress = new QLineEdit(QStringLiteral("00000000"), client);
-    TEAdress->setGeometry(104, 3, 61, 21);
+    TEAdress = kovar::ui::AddEdit(client, QStringLiteral("00000000"), 104, 3, 61);
     BitBtn6 =
         pictureButton(client, QStyle::SP_ArrowRight, QStringLiteral("Переход на адрес в памяти"));
     BitBtn6->setGeometry(168, 2, 23, 23);
@@ -148,10 +140,9 @@ void TForm1::buildFixedControls(QWidget* client) {
     CheckBoxFL->setGeometry(9, 333, 36, 28);
     connect(CheckBoxFL, &QCheckBox::toggled, this, &TForm1::CheckBoxFLClick);
 
-    Label4 = label(client, QStringLiteral("PC"), 91, 364);
+    Label4 = kovar::ui::AddLabel(client, QStringLiteral("PC"), 91, 364);
     Label4->setToolTip(QStringLiteral("Programm counter"));
-    EditPC = new QLineEdit(QStringLiteral("00000000"), client);
-    EditPC->setGeometry(113, 360, 61, 21);
+    EditPC = kovar::ui::AddEdit(client, QStringLiteral("00000000"), 113, 360, 61);
     kovar::ui::OnFocusExit(EditPC, [this] { EditPCExit(); });
 
     BitBtn5 = pictureButton(client, QStyle::SP_MediaPlay, QStringLiteral("Запуск программы"));
@@ -162,7 +153,7 @@ void TForm1::buildFixedControls(QWidget* client) {
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setGeometry(204, 0, 253, 385);
     const QString traceHint = QStringLiteral("Вкл/откл вывод отладочной информации");
-    Label1 = label(Panel1, QStringLiteral("Отладка"), 6, 7);
+    Label1 = kovar::ui::AddLabel(Panel1, QStringLiteral("Отладка"), 6, 7);
     Label1->setToolTip(traceHint);
     DebEnable = new QCheckBox(Panel1);
     DebEnable->move(54, 5);
@@ -193,9 +184,9 @@ void TForm1::buildFixedControls(QWidget* client) {
     PageControl1->addTab(PanelDS, QStringLiteral("DS"));
     PageControl1->addTab(PanelRS, QStringLiteral("RS"));
     PageControl1->addTab(PanelURD, QStringLiteral("URD"));
-    label(PanelDS, QStringLiteral("Date Stack"), 3, 3);
-    label(PanelRS, QStringLiteral("Return Stack"), 3, -1);
-    label(PanelURD, QStringLiteral("User Register"), 5, 1);
+    kovar::ui::AddLabel(PanelDS, QStringLiteral("Date Stack"), 3, 3);
+    kovar::ui::AddLabel(PanelRS, QStringLiteral("Return Stack"), 3, -1);
+    kovar::ui::AddLabel(PanelURD, QStringLiteral("User Register"), 5, 1);
     PageControl1->setCurrentIndex(0);
 
     MenuMem = new QMenu(this);

@@ -2,8 +2,12 @@
 
 #include <QEvent>
 #include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QObject>
 #include <QWidget>
+#include <limits>
 
 namespace kovar::ui {
 
@@ -25,6 +29,26 @@ QFont FormFont() {
 void PlaceWindow(QWidget* window, int left, int top, int width, int height) {
     window->setFixedSize(width, height);
     window->move(left, top);
+}
+
+QLabel* AddLabel(QWidget* parent, const QString& text, int left, int top) {
+    auto* label = new QLabel(text, parent);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QLineEdit* AddEdit(QWidget* parent, const QString& text, int left, int top, int width,
+                   int maxLength) {
+    auto* field = new QLineEdit(parent);
+    field->setMaxLength(maxLength > 0 ? maxLength : std::numeric_limits<int>::max());
+    field->setText(text);
+    field->setGeometry(left, top, width, 21);
+    return field;
+}
+
+void ShowFault(QWidget* parent, const QString& message) {
+    QMessageBox::critical(parent, QStringLiteral("KOVAR"), message);
 }
 
 void ShowToFront(QWidget* window) {

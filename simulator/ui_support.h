@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+class QLabel;
+class QLineEdit;
 class QWidget;
 
 namespace kovar::ui {
@@ -27,6 +29,18 @@ void PlaceWindow(QWidget* window, int left, int top, int width, int height);
 
 // Shows a modeless window, or brings it to the front when it is visible.
 void ShowToFront(QWidget* window);
+
+// A label at (left, top), sized to its text.
+QLabel* AddLabel(QWidget* parent, const QString& text, int left, int top);
+
+// A single-line edit field of the usual height (21). A maximum length of 0
+// means no limit (an edit field otherwise stops at 32767 characters).
+QLineEdit* AddEdit(QWidget* parent, const QString& text, int left, int top, int width,
+                   int maxLength = 0);
+
+// The message box for a fault that ends a handler (an unreadable number, an
+// arithmetic fault), titled with the program's name.
+void ShowFault(QWidget* parent, const QString& message);
 
 // Runs `handler` whenever `field` loses the keyboard focus to another control
 // of its window (Tab, Backtab, a click, a short-cut, the program moving the
