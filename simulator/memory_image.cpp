@@ -50,14 +50,24 @@ bool writeAll(int fd, const uint8_t* data, std::size_t size) {
     return true;
 }
 
-// The file the image really goes to: through a symbolic link to its target,
-// so that saving over a link updates the linked file instead of the link.
-std::string resolveTarget(const std::string& name) {
-    struct stat st {};
-    if (::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+// The file the image really goes to: through symbolic links to their
+// target, so that saving over a link updates the linked file, not the link.
+std::string resolveTarget(std::string name) {
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st {};
+        if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            break;
         char buf[PATH_MAX];
-        if (::realpath(name.c_str(), buf) != nullptr)
-            return buf;
+        const ssize_t n = ::readlink(name.c_str(), buf, sizeof buf - 1);
+        if (n <= 0)
+            break;
+        std::string link(buf, static_cast<std::size_t>(n));
+        if (link.front() != '/') {
+            const auto slash = name.rfind('/');
+            if (slash != std::string::npos)
+                link = name.substr(0, slash + 1) + link;
+        }
+        name = std::move(link);
     }
     return name;
 }

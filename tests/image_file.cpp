@@ -442,6 +442,32 @@ TEST(ImageSave, ReplacesALongerFileWhole) {
     EXPECT_EQ(dir.names(), std::vector<std::string>{"old.emu"});
 }
 
+TEST(ImageSave, ThroughALinkUpdatesTheLinkedFile) {
+    TempDir dir;
+    const std::string target = dir.file("real.emu");
+    const std::string link = dir.file("link.emu");
+    WriteFile(target, Bytes(10, 1));
+    fs::create_symlink("real.emu", link);
+    ASSERT_TRUE(SaveDmp(Distinct(), link));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadFile(target), Layout(Distinct()));
+
+    // A link to a file not yet there creates that file.
+    const std::string dangling = dir.file("later.emu");
+    fs::create_symlink("made.emu", dangling);
+    ASSERT_TRUE(SaveDmp(Distinct(), dangling));
+    EXPECT_TRUE(fs::is_symlink(dangling));
+    EXPECT_EQ(ReadFile(dir.file("made.emu")), Layout(Distinct()));
+}
+
+TEST(ImageSave, LongestFileNameSaves) {
+    TempDir dir;
+    const std::string name = dir.file(std::string(251, 'n') + ".emu"); // 255 bytes
+    ASSERT_TRUE(SaveDmp(Distinct(), name));
+    EXPECT_EQ(ReadFile(name), Layout(Distinct()));
+    EXPECT_EQ(dir.names().size(), 1u);
+}
+
 struct ChildResult {
     int exitCode = -1;
     std::string message;

@@ -448,6 +448,15 @@ TEST_F(Runner, SaveIntoMissingDirectoryFails) {
     EXPECT_FALSE(fs::exists(dir.file("missing")));
 }
 
+// A limit above 32 bits is a limit like any other.
+TEST_F(Runner, LimitBeyond32Bits) {
+    const std::string name = image(Example());
+    const Result r = run({"--limit", "99999999999", name});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, kExampleStep + "Halt\n");
+    EXPECT_EQ(r.err, "");
+}
+
 // ---------------------------------------------------------------- usage errors
 
 // "IMG" stands for a good image, "MISSING" for a file that does not exist,
@@ -498,7 +507,8 @@ INSTANTIATE_TEST_SUITE_P(
         Args{"--step", "-1", "IMG"}, Args{"--step", "1x", "IMG"}, Args{"--step", "", "IMG"},
         Args{"--step", "+1", "IMG"}, Args{"--step", " 1", "IMG"}, Args{"--limit", "-1", "IMG"},
         Args{"--limit", "1x", "IMG"}, Args{"--limit", "", "IMG"}, Args{"--limit", "0x10", "IMG"},
-        Args{"IMG", "--save"},
+        Args{"IMG", "--save"}, Args{"--limit", "18446744073709551616", "IMG"},
+        Args{"--step", "99999999999999999999", "IMG"},
         // no image, two images, an image that cannot be opened
         Args{}, Args{"--run"}, Args{"--state", "--no-trace"}, Args{"IMG", "IMG"}, Args{"MISSING"},
         Args{"--state", "MISSING"}, Args{"FOLDER"}));
