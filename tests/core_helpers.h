@@ -13,10 +13,13 @@
 #include "machine_state.h"
 #include "processor.h"
 #include "show_error.h"
+#include "test_support.h"
 #include "trace_log.h"
 #include "views.h"
 
 namespace kovar::test {
+
+using ErrorRecorder = MessageRecorder;
 
 // clang-format off
 // Register selector codes.
@@ -197,20 +200,6 @@ struct Machine {
         }
         return out;
     }
-};
-
-// Records ShowError messages while alive, then restores the previous handler.
-class ErrorRecorder {
-public:
-    ErrorRecorder()
-        : previous_(SetErrorHandler([this](std::string_view m) { messages.emplace_back(m); })) {}
-    ~ErrorRecorder() { SetErrorHandler(previous_); }
-    ErrorRecorder(const ErrorRecorder&) = delete;
-    ErrorRecorder& operator=(const ErrorRecorder&) = delete;
-    std::vector<std::string> messages;
-
-private:
-    ErrorHandler previous_;
 };
 
 } // namespace kovar::test

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "app.h"
+#include "gui_support.h"
 #include "mem1.h"
 #include "pic.h"
 #include "rpncalc_unit.h"
@@ -84,22 +85,11 @@ class CalculatorTest : public QObject {
         QTest::keyClick(target, Qt::Key_K, Qt::ControlModifier);
     }
 
-    static void activate(QWidget* window) {
-        window->show();
-        window->raise();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-    }
+    static void activate(QWidget* window) { QVERIFY(kovar::test::Activate(window)); }
 
 private slots:
     void initTestCase() {
-        // The offscreen platform cannot raise a window; say so only once.
-        static QtMessageHandler forward = nullptr;
-        forward = qInstallMessageHandler(
-            [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-                if (!text.contains(QLatin1String("does not support raise()")))
-                    forward(type, context, text);
-            });
+        kovar::test::QuietRaiseWarnings();
         app_ = std::make_unique<KovarApp>();
         calc_ = app_->rpncalc.get();
         QVERIFY(calc_);

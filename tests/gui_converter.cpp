@@ -14,6 +14,7 @@
 
 #include "app.h"
 #include "convert.h"
+#include "gui_support.h"
 #include "mem1.h"
 #include "pic.h"
 #include "show_error.h"
@@ -109,22 +110,11 @@ class ConverterTest : public QObject {
         QTest::keyClick(target, Qt::Key_C, Qt::ControlModifier);
     }
 
-    void activate(QWidget* window) {
-        window->show();
-        window->raise();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-    }
+    static void activate(QWidget* window) { QVERIFY(kovar::test::Activate(window)); }
 
 private slots:
     void initTestCase() {
-        // The offscreen platform cannot raise a window; say so only once.
-        static QtMessageHandler forward = nullptr;
-        forward = qInstallMessageHandler(
-            [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-                if (!text.contains(QLatin1String("does not support raise()")))
-                    forward(type, context, text);
-            });
+        kovar::test::QuietRaiseWarnings();
         app_ = std::make_unique<KovarApp>();
         form_ = app_->form2.get();
         QVERIFY(form_);

@@ -19,59 +19,18 @@
 
 #include "memory_image.h"
 #include "show_error.h"
+#include "test_support.h"
 
 namespace {
 
 using namespace kovar;
+using kovar::test::MessageRecorder;
+using kovar::test::TempDir;
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 const std::string kReadError = "Ошибка чтения файла: ";
 const std::string kWriteError = "Ошибка записи файла: ";
-
-class MessageRecorder {
-public:
-    MessageRecorder() {
-        previous_ = SetErrorHandler([this](std::string_view m) { messages.emplace_back(m); });
-    }
-    ~MessageRecorder() { SetErrorHandler(std::move(previous_)); }
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
-
-    std::vector<std::string> messages;
-
-private:
-    ErrorHandler previous_;
-};
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "kovar-image-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            ADD_FAILURE() << "mkdtemp failed";
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& path() const { return path_; }
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(path_))
-            out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-private:
-    fs::path path_;
-};
 
 Bytes ReadFile(const std::string& name) {
     std::ifstream in(name, std::ios::binary);

@@ -10,10 +10,12 @@
 
 #include "hex_op.h"
 #include "show_error.h"
+#include "test_support.h"
 
 namespace {
 
 using namespace kovar;
+using kovar::test::MessageRecorder;
 
 const std::string kHexMsg = "Ошибка ввода hex числа";
 const std::string kBinMsg = "Ошибка ввода bin числа";
@@ -30,22 +32,6 @@ std::string Join(std::initializer_list<std::string> parts) {
         out.append(p);
     return out;
 }
-
-// Records every ShowError message while alive; puts the previous handler back.
-class MessageRecorder {
-public:
-    MessageRecorder() {
-        previous_ = SetErrorHandler([this](std::string_view m) { messages.emplace_back(m); });
-    }
-    ~MessageRecorder() { SetErrorHandler(std::move(previous_)); }
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
-
-    std::vector<std::string> messages;
-
-private:
-    ErrorHandler previous_;
-};
 
 std::vector<std::string> None() {
     return {};
