@@ -373,9 +373,11 @@ void TForm4::SourceFLClick() {
 }
 
 void TForm4::EditPCExit() {
-    st_.PC = kovar::HexToInt(S(EditPC->text()));
+    const int32_t old = std::exchange(st_.PC, kovar::HexToInt(S(EditPC->text())));
     EditPC->setText(Q(kovar::IntToHexBytes(st_.PC, 4)));
     views_.RefreshPC();
+    if (st_.PC != old)
+        emit edited();
 }
 
 void TForm4::InsertIRClick() {
@@ -388,6 +390,7 @@ void TForm4::InsertIRClick() {
     // The simulator window's PC field catches up at its next redraw.
     st_.PC = static_cast<int32_t>(pc + 4u);
     EditPC->setText(Q(kovar::IntToHexBytes(st_.PC, 4)));
+    emit edited();
 }
 
 TForm4::~TForm4() {

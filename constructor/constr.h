@@ -109,6 +109,10 @@ public:
     void EditPCExit();
     void InsertIRClick();
 
+signals:
+    // The user changed the machine here: a word stored, or PC set.
+    void edited();
+
 private:
     void FormCreate();
     void buildControls();

@@ -23,6 +23,7 @@ KovarApp::KovarApp() {
     form1->setSplash(splash.get());
     splash->setOwner(form1.get());
     form1->setToolWindows(form2.get(), form4.get(), rpncalc.get());
+    QObject::connect(form4.get(), &TForm4::edited, form1.get(), &TForm1::userEdited);
 
     // Errors show the modal dialog; the main window's views are brought up
     // to date first, so the user sees the machine as it stands.

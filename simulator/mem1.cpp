@@ -17,6 +17,7 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <algorithm>
+#include <utility>
 
 #include "hex_op.h"
 #include "memory_image.h"
@@ -356,13 +357,18 @@ void TForm1::ScrollBarMemScroll(int position) {
 
 void TForm1::RAMExit(int index) {
     const int32_t value = hexToInt(MemCells[index]->text());
-    st_.Memory[memBase_ + index] = static_cast<uint8_t>(value & 0xFF);
+    uint8_t& cell = st_.Memory[memBase_ + index];
+    const uint8_t old = cell;
+    cell = static_cast<uint8_t>(value & 0xFF);
     RefreshMem();
+    if (cell != old)
+        userEdited();
 }
 
 void TForm1::BP(int index) {
     st_.BreakpointMarks[memBase_ + index] ^= 1u;
     RefreshMem();
+    userEdited();
 }
 
 void TForm1::BitBtn6Click() {
@@ -453,7 +459,9 @@ void TForm1::RefreshURD() {
 void TForm1::redrawPC() {
     stalePC_ = false;
     setFieldText(EditPC, hexBytes(st_.PC, 4));
+    settingFL_ = true;
     CheckBoxFL->setChecked(st_.FL);
+    settingFL_ = false;
 }
 
 void TForm1::RefreshPC() {
@@ -488,23 +496,39 @@ void TForm1::flushViews() {
 void TForm1::ItemExit(StackId id, int index) {
     StackRecord& record = id == StackId::DS ? DSView : RSView;
     const int32_t value = hexToInt(record.items[index]->text());
-    st_.stack(id)[index] = value;
+    const int32_t old = std::exchange(st_.stack(id)[index], value);
     record.items[index]->setText(hexBytes(value, 4));
+    if (value != old)
+        userEdited();
 }
 
 void TForm1::URDExit(int index) {
     const int32_t value = hexToInt(URDView.items[index]->text());
-    st_.URD[index] = value;
+    const int32_t old = std::exchange(st_.URD[index], value);
     URDView.items[index]->setText(hexBytes(value, 4));
+    if (value != old)
+        userEdited();
 }
 
 void TForm1::EditPCExit() {
-    st_.PC = hexToInt(EditPC->text());
+    const int32_t old = std::exchange(st_.PC, hexToInt(EditPC->text()));
     EditPC->setText(hexBytes(st_.PC, 4));
+    if (st_.PC != old)
+        userEdited();
 }
 
 void TForm1::CheckBoxFLClick(bool checked) {
-    st_.FL = checked;
+    const bool old = std::exchange(st_.FL, checked);
+    if (!settingFL_ && checked != old)
+        userEdited();
+}
+
+void TForm1::userEdited() {
+    emit edited();
+}
+
+void TForm1::machineReplaced() {
+    emit replaced();
 }
 
 // ---- commands ----
@@ -541,6 +565,7 @@ void TForm1::N10Click() {
     RefreshPC();
     log_.Clear();
     flushViews();
+    machineReplaced();
 }
 
 void TForm1::N8Click() {
@@ -560,6 +585,7 @@ void TForm1::N11Click() {
     RefreshStack(StackId::RS);
     RefreshURD();
     RefreshPC();
+    machineReplaced();
 }
 
 void TForm1::N12Click() {

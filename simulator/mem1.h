@@ -62,6 +62,13 @@ public:
     // Redraws every stale view and brings the trace pane up to the log.
     void flushViews();
 
+    // Every change the user makes to the machine outside Step and Run (an
+    // edit field whose value changed, a breakpoint mark, the constructor's
+    // insert or PC, a program assembled into memory) reports here.
+    void userEdited();
+    // New and Load replace the whole machine.
+    void machineReplaced();
+
     int MemBase() const { return memBase_; }
     void GoAdress(int32_t target);
 
@@ -139,6 +146,9 @@ public:
 signals:
     // The window has been closed: the program ends.
     void closed();
+    // Emitted by userEdited() and machineReplaced().
+    void edited();
+    void replaced();
 
 protected:
     bool event(QEvent* event) override;
@@ -174,6 +184,7 @@ private:
     int firstActivation_ = 0;
     int commandDepth_ = 0;
     bool settingBar_ = false;
+    bool settingFL_ = false;
     bool staleMem_ = false;
     std::array<bool, 2> staleStack_{};
     bool staleURD_ = false;
