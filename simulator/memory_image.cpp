@@ -1,15 +1,8 @@
 #include "memory_image.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "atomic_file.h"
 #include "show_error.h"
 
 namespace kovar {
@@ -34,51 +27,6 @@ void reportWrite(const std::string& name) {
 }
 void reportRead(const std::string& name) {
     ShowError("Ошибка чтения файла: " + name);
-}
-
-bool writeAll(int fd, const uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// The file the image really goes to: through symbolic links to their
-// target, so that saving over a link updates the linked file, not the link.
-std::string resolveTarget(std::string name) {
-    for (int depth = 0; depth < 40; ++depth) {
-        struct stat st {};
-        if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            break;
-        char buf[PATH_MAX];
-        const ssize_t n = ::readlink(name.c_str(), buf, sizeof buf - 1);
-        if (n <= 0)
-            break;
-        std::string link(buf, static_cast<std::size_t>(n));
-        if (link.front() != '/') {
-            const auto slash = name.rfind('/');
-            if (slash != std::string::npos)
-                link = name.substr(0, slash + 1) + link;
-        }
-        name = std::move(link);
-    }
-    return name;
-}
-
-mode_t newFileMode(const std::string& target) {
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0)
-        return st.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
 }
 
 } // namespace
@@ -125,63 +73,20 @@ void DecodeImage(MachineState& state, const uint8_t* bytes, std::size_t length) 
 
 bool SaveDmp(const MachineState& state, const std::string& fileName) {
     const ImageBytes img = EncodeImage(state);
-    const std::string target = resolveTarget(fileName);
-    const auto slash = target.rfind('/');
-    const std::string dir =
-        slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    // A short name of our own, so that a target name of any valid length works.
-    std::string temp = dir + ".kovar-save-XXXXXX";
-
-    // A file the user may not write is not replaced behind their back.
-    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
+    if (!WriteFileAtomically(fileName, img.data(), img.size())) {
         reportWrite(fileName);
         return false;
     }
-
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        reportWrite(fileName);
-        return false;
-    }
-    bool ok = writeAll(fd, img.data(), img.size());
-    ok = ok && ::fchmod(fd, newFileMode(target)) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        reportWrite(fileName);
-    }
-    return ok;
+    return true;
 }
 
 bool LoadDmp(MachineState& state, const std::string& fileName) {
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    std::string bytes;
+    if (!ReadFileBytes(fileName, kImageSize, bytes)) {
         reportRead(fileName);
         return false;
     }
-    ImageBytes buffer{};
-    std::size_t length = 0;
-    bool ok = true;
-    while (length < kImageSize) {
-        const ssize_t n = ::read(fd, buffer.data() + length, kImageSize - length);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ok = false;
-            break;
-        }
-        if (n == 0)
-            break;
-        length += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    if (!ok) {
-        reportRead(fileName);
-        return false;
-    }
-    DecodeImage(state, buffer.data(), length);
+    DecodeImage(state, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     return true;
 }
 
