@@ -426,8 +426,9 @@ bool IsNumberText(std::string_view text) {
 
 std::string ResultText(long double value) {
     std::string text = std::fabs(value) >= 1e18L ? FixedLarge(value) : FixedFiveDecimals(value);
-    // A value that rounds to zero (or is -0) is not negative.
-    if (text[0] == '-' && text.find_first_of("123456789") == std::string::npos) {
+    // Every negative value keeps its sign, also one that rounds to zero; only
+    // an exact zero (also -0, as 0 * -1 gives) is written without one.
+    if (text[0] == '-' && !(value < 0)) {
         text.erase(0, 1);
     }
     if (text.size() < kEntryChars) {

@@ -123,9 +123,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Halves at the sixth decimal round away from zero.
         AnswerCase{"A/B", {"1", "64"}, "   0.01563"}, AnswerCase{"A/B", {"-1", "64"}, "  -0.01563"},
         AnswerCase{"A/B", {"5", "64"}, "   0.07813"},
-        // A value that rounds to zero carries no minus sign.
+        // An exact zero carries no minus sign, a negative value always does.
         AnswerCase{"A*B", {"0", "-1"}, "   0.00000"},
-        AnswerCase{"A*B", {"-0.000001", "1"}, "   0.00000"},
+        AnswerCase{"A*B", {"-0.000001", "1"}, "  -0.00000"},
+        AnswerCase{"A-B", {"0.000004", "0.000005"}, "  -0.00000"},
+        AnswerCase{"A*B", {"-0", "0"}, "   0.00000"},
         // Large magnitudes keep the fixed-point form, cut to 10 characters.
         AnswerCase{"A*B", {"1e20", "1e20"}, "1000000000"},
         AnswerCase{"A*B", {"-1e20", "1e20"}, "-100000000"},
@@ -267,6 +269,9 @@ TEST(CalcNumberText, ResultTextWidthAndCut) {
         {-0.25, "  -0.25000"},
         {99999.999996L, "100000.000"},
         {0, "   0.00000"},
+        {-0.0L, "   0.00000"},
+        {-0.000004L, "  -0.00000"},
+        {-1e-300L, "  -0.00000"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ResultText(c.value), c.text) << static_cast<double>(c.value);
