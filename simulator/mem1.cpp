@@ -294,6 +294,9 @@ void TForm1::InitMem() {
         address->setGeometry(10 + 75 * column, 12 + 20 * row, 60, 14);
         address->installEventFilter(this);
         address->setProperty("cell", i);
+        // The label's box runs under the left of the field: the field lies
+        // above it, so a click anywhere on the field reaches the field.
+        field->raise();
         MemCells.append(field);
         MemLabels.append(address);
     }
@@ -404,6 +407,7 @@ void TForm1::InitStack(StackRecord& record, int kind) {
         name->setText(stem + (kind == 0 ? QStringLiteral("OS") : QStringLiteral("OR")));
         field->setGeometry(record.left, record.top + 20 * i, 60, 20);
         name->setGeometry(record.left - 29, record.top + 20 * i + 2, 30, 14);
+        field->raise(); // above the label's last column
         StackLabels.append(name);
         if (i > 0)
             QWidget::setTabOrder(record.items[i - 1], field);

@@ -324,6 +324,37 @@ private slots:
         QCOMPARE(w->MemLabels[10]->palette().color(QPalette::WindowText), QColor(Qt::red));
     }
 
+    // The mouse reaches whatever lies on top at a point of a panel, as on screen.
+    void clickOnPanel(QWidget* panel, QPoint point, bool twice) {
+        QWidget* target = panel->childAt(point);
+        QVERIFY(target);
+        const QPoint local = target->mapFrom(panel, point);
+        if (twice)
+            QTest::mouseDClick(target, Qt::LeftButton, {}, local);
+        else
+            QTest::mouseClick(target, Qt::LeftButton, {}, local);
+    }
+
+    void cellFieldTakesClicksOnItsWholeWidth() {
+        for (int i = 0; i < TForm1::kCells; ++i) {
+            QLineEdit* field = w->MemCells[i];
+            const QPoint leftEdge = field->geometry().topLeft() + QPoint(1, field->height() / 2);
+            QCOMPARE(w->MemPanel->childAt(leftEdge), static_cast<QWidget*>(field));
+            clickOnPanel(w->MemPanel, leftEdge, true);
+            QVERIFY(field->hasFocus());
+            QCOMPARE(app->state.BreakpointMarks[i], uint8_t{0});
+        }
+        // The label's visible part still toggles its mark.
+        QLabel* label = w->MemLabels[5];
+        clickOnPanel(w->MemPanel, label->geometry().topLeft() + QPoint(2, 4), true);
+        QCOMPARE(app->state.BreakpointMarks[5], uint8_t{1});
+        for (const auto* view : {&w->DSView, &w->RSView, &w->URDView})
+            for (QLineEdit* field : view->items)
+                QCOMPARE(field->parentWidget()->childAt(field->geometry().topLeft() +
+                                                        QPoint(0, field->height() / 2)),
+                         static_cast<QWidget*>(field));
+    }
+
     void jumpToTypedAddress_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("first");
