@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <algorithm>
 #include <utility>
 
@@ -50,6 +51,15 @@ constexpr int kRsrPos = 28;
 constexpr int kSpecOpPos = 29;
 constexpr int kSourceFlPos = 31;
 constexpr int kWordLength = 32;
+
+// The free-text fields' first texts: all 29 address bits, and 15 zeros,
+// one fewer than the offset has bits.
+QString adressFirstText() {
+    return QString(29, QLatin1Char('0'));
+}
+QString offsetFirstText() {
+    return QString(15, QLatin1Char('0'));
+}
 
 QComboBox* list(QWidget* parent, const QStringList& entries, int x, int y, int width) {
     auto* box = new QComboBox(parent);
@@ -144,7 +154,7 @@ void TForm4::buildControls() {
         commands << Q(command.name);
     Command = list(this, commands, 8, 86, 110);
     Label2 = caption(this, "Адрес", 128, 70);
-    Adress = edit(this, 29, QString(29, QLatin1Char('0')), 128, 86, 210);
+    Adress = edit(this, 29, adressFirstText(), 128, 86, 210);
 
     // Third row: return bit, registers, stack action, offset.
     Return = checkBox(this, "Возврат", 8, 131, 76);
@@ -155,7 +165,7 @@ void TForm4::buildControls() {
     Label5 = caption(this, "Стек", 262, 114);
     Stack = list(this, entriesOf(isa::kStackActionNames), 262, 130, 112);
     Label9 = caption(this, "Смещение", 380, 114);
-    Offset = edit(this, 16, QString(15, QLatin1Char('0')), 380, 130, 106);
+    Offset = edit(this, 16, offsetFirstText(), 380, 130, 106);
 
     // Fourth row: the ALU fields.
     ALU_FL = checkBox(this, "FL/ALU", 8, 175, 64);
@@ -230,7 +240,9 @@ void TForm4::buildControls() {
 
 void TForm4::connectHandlers() {
     const auto onChoice = [this](QComboBox* box, void (TForm4::*handler)()) {
-        connect(box, &QComboBox::currentIndexChanged, this, handler);
+        // Every pick the user makes writes its code, also a pick of the entry
+        // already shown; the program setting the index writes nothing.
+        connect(box, &QComboBox::activated, this, handler);
     };
     const auto onClick = [this](QCheckBox* box, void (TForm4::*handler)()) {
         // Also fires when the program sets the box, as a click would.
@@ -316,7 +328,22 @@ void TForm4::CommandChange() {
     const int bit15 = isa::kCommands[entry].bit15;
     if (bit15 >= 0)
         Replace(bit15 != 0 ? QStringLiteral("1") : QStringLiteral("0"), kAluShiftPos);
+    clearFields();
     EnableField();
+}
+
+void TForm4::clearFields() {
+    // The word now holds no field's code, so no control may show one: every
+    // list goes back to no choice, every box to cleared and the free-text
+    // fields to their first texts (zeros, as the word holds), writing nothing.
+    for (QComboBox* list : {Source, Dest, Stack, Cond, Carry, Oper, Arrow, SpecOp})
+        list->setCurrentIndex(-1);
+    for (QCheckBox* box : {Return, ALU_FL, EnableFL, RSR, SourceFL}) {
+        const QSignalBlocker quiet(box);
+        box->setChecked(false);
+    }
+    Adress->setText(adressFirstText());
+    Offset->setText(offsetFirstText());
 }
 
 // The free-text fields are written as typed, from their most significant

@@ -122,6 +122,8 @@ private:
     // Writes "1" or "0" at `position` by the state of a check box.
     void writeCheck(const QCheckBox* box, int position);
     void showWord();
+    // Shows every field control as holding no code, as after a class choice.
+    void clearFields();
 
     kovar::MachineState& st_;
     kovar::MachineViews& views_;

@@ -585,28 +585,70 @@ private slots:
         QCOMPARE(w->EditPC->text(), QStringLiteral("00000004"));
     }
 
+    // A class choice clears every field's bits, and the controls show that:
+    // no list shows a choice and no box a tick that the word does not hold.
     void classChangeClearsFields() {
+        const auto showsNothing = [this] {
+            for (QComboBox* list :
+                 {w->Source, w->Dest, w->Stack, w->Cond, w->Carry, w->Oper, w->Arrow, w->SpecOp})
+                QVERIFY2(list->currentIndex() == -1, qPrintable(list->objectName()));
+            for (QCheckBox* box : {w->Return, w->ALU_FL, w->EnableFL, w->RSR, w->SourceFL})
+                QVERIFY2(!box->isChecked(), qPrintable(box->objectName()));
+            QCOMPARE(w->Adress->text(), QString(29, QLatin1Char('0')));
+            QCOMPARE(w->Offset->text(), QString(15, QLatin1Char('0')));
+        };
         chooseClass("ALU");
         choose(w->Source, "PC");
         choose(w->Dest, "none");
         choose(w->Stack, "nop");
         click(w->Return);
+        click(w->EnableFL);
         choose(w->Oper, "0");
-        QCOMPARE(hex(), QStringLiteral("7CF80020"));
+        QCOMPARE(hex(), QStringLiteral("7CF800A0"));
         chooseClass("SHIFT");
         QCOMPARE(hex(), QStringLiteral("60008000"));
+        showsNothing();
         chooseClass("ALU");
         QCOMPARE(hex(), QStringLiteral("60000000"));
-        // The controls keep showing the earlier choices.
-        QCOMPARE(w->Source->currentText(), QStringLiteral("PC"));
-        QCOMPARE(w->Dest->currentText(), QStringLiteral("none"));
-        QCOMPARE(w->Stack->currentText(), QStringLiteral("nop"));
-        QCOMPARE(w->Oper->currentText(), QStringLiteral("0"));
-        QVERIFY(w->Return->isChecked());
-        // A disabled field keeps its value.
+        showsNothing();
+        // What is then chosen is what is stored.
+        choose(w->Source, "PC");
+        QCOMPARE(hex(), QStringLiteral("6C000000"));
+        clickInsert();
+        QCOMPARE(app->state.ReadInstructionWord(0), 0x6C000000u);
+
+        // Picking the class already shown starts a fresh word, as a first pick does.
+        click(w->ALU_FL);
+        QCOMPARE(hex(), QStringLiteral("6C004000"));
+        chooseClass("ALU");
+        QCOMPARE(hex(), QStringLiteral("60000000"));
+        showsNothing();
+
+        // Typed text goes the same way; a disabled field shows no choice either.
+        chooseClass("LOAD");
+        typeInto(w->Offset, QStringLiteral("11"));
+        choose(w->Source, "SOS");
+        QCOMPARE(hex(), QStringLiteral("8100C000"));
         chooseClass("CALL");
+        QCOMPARE(hex(), QStringLiteral("00000000"));
+        showsNothing();
         QVERIFY(!w->Source->isEnabled());
-        QCOMPARE(w->Source->currentText(), QStringLiteral("PC"));
+        QVERIFY(errors.isEmpty());
+    }
+
+    // Before a class is chosen the fields overlap: a list can show an entry
+    // whose code a later write replaced. Picking that entry writes it again.
+    void pickingTheShownEntryWritesIt() {
+        choose(w->Oper, "0");
+        QCOMPARE(hex(), QStringLiteral("00000020"));
+        choose(w->Arrow, "<<");
+        QCOMPARE(hex(), QStringLiteral("00000000"));
+        QCOMPARE(w->Oper->currentText(), QStringLiteral("0"));
+        choose(w->Oper, "0");
+        QCOMPARE(hex(), QStringLiteral("00000020"));
+        // The program setting an index writes nothing.
+        w->Oper->setCurrentIndex(27);
+        QCOMPARE(hex(), QStringLiteral("00000020"));
     }
 
     // ---- storing ----
