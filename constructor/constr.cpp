@@ -407,6 +407,11 @@ void TForm4::EditPCExit() {
         emit edited();
 }
 
+void TForm4::ShowPC() {
+    if (!EditPC->isModified())
+        EditPC->setText(Q(kovar::IntToHexBytes(st_.PC, 4)));
+}
+
 void TForm4::InsertIRClick() {
     // A word with a foreign character reads as 0 (after the message).
     const auto word = static_cast<uint32_t>(kovar::BinToInt(S(WordBits())));
@@ -414,9 +419,11 @@ void TForm4::InsertIRClick() {
     // Bytes that fall outside memory are dropped.
     st_.WriteInstructionWord(pc, word);
     views_.RefreshMem();
-    // The simulator window's PC field catches up at its next redraw.
     st_.PC = static_cast<int32_t>(pc + 4u);
     EditPC->setText(Q(kovar::IntToHexBytes(st_.PC, 4)));
+    // The simulator window's PC field shows the new PC at once, so that the
+    // next step's heading names the address the instruction comes from.
+    views_.RefreshPC();
     emit edited();
 }
 

@@ -21,8 +21,8 @@ class QPushButton;
 class TForm4 : public QWidget {
     Q_OBJECT
 public:
-    // `views` is the simulator window, redrawn after a store (memory) and
-    // after the PC field here is left (PC).
+    // `views` is the simulator window, redrawn after a store (memory and PC)
+    // and after the PC field here is left (PC).
     TForm4(kovar::MachineState& state, kovar::MachineViews& views, QWidget* parent = nullptr);
     ~TForm4() override;
 
@@ -44,6 +44,10 @@ public:
     void Replace(const QString& text, int position);
     // Enables the field controls of the chosen class, disables the others.
     void EnableField();
+
+    // Shows PC in EditPC, unless the user has typed there and not yet left
+    // the field: that text is theirs and is committed when they leave it.
+    void ShowPC();
 
     // The 15 field controls in the order of FieldEnableTable's columns.
     std::array<QWidget*, 15> fieldControls() const;

@@ -24,6 +24,8 @@ KovarApp::KovarApp() {
     splash->setOwner(form1.get());
     form1->setToolWindows(form2.get(), form4.get(), rpncalc.get());
     QObject::connect(form4.get(), &TForm4::edited, form1.get(), &TForm1::userEdited);
+    // The constructor's PC field shows PC wherever the simulator window's does.
+    QObject::connect(form1.get(), &TForm1::pcRedrawn, form4.get(), &TForm4::ShowPC);
 
     // Errors show the modal dialog; the main window's views are brought up
     // to date first, so the user sees the machine as it stands.

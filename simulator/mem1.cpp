@@ -466,6 +466,7 @@ void TForm1::redrawPC() {
     settingFL_ = true;
     CheckBoxFL->setChecked(st_.FL);
     settingFL_ = false;
+    emit pcRedrawn();
 }
 
 void TForm1::RefreshPC() {
@@ -517,6 +518,7 @@ void TForm1::URDExit(int index) {
 void TForm1::EditPCExit() {
     const int32_t old = std::exchange(st_.PC, hexToInt(EditPC->text()));
     EditPC->setText(hexBytes(st_.PC, 4));
+    emit pcRedrawn();
     if (st_.PC != old)
         userEdited();
 }

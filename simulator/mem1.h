@@ -149,6 +149,9 @@ signals:
     // Emitted by userEdited() and machineReplaced().
     void edited();
     void replaced();
+    // The PC field has been redrawn (or rewritten by its exit handler): other
+    // windows that show PC follow it.
+    void pcRedrawn();
 
 protected:
     bool event(QEvent* event) override;

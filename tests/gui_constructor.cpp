@@ -8,9 +8,11 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -666,9 +668,9 @@ private slots:
         QCOMPARE(st.Memory[3], uint8_t{0});
         QCOMPARE(st.PC, 4);
         QCOMPARE(w->EditPC->text(), QStringLiteral("00000004"));
-        // The memory view shows the store at once; the PC field waits.
+        // The simulator window shows the store and the new PC at once.
         QCOMPARE(app->form1->MemCells[0]->text(), QStringLiteral("60"));
-        QCOMPARE(app->form1->EditPC->text(), QStringLiteral("00000000"));
+        QCOMPARE(app->form1->EditPC->text(), QStringLiteral("00000004"));
         // Nothing is fetched and nothing is narrated.
         QVERIFY(st.IR.empty());
         QCOMPARE(app->form1->MemoDeb->lineCount(), std::size_t{0});
@@ -710,8 +712,7 @@ private slots:
             QCOMPARE(st.Memory[static_cast<std::size_t>(a)], uint8_t{0});
         QCOMPARE(st.PC, 1002);
         QCOMPARE(w->EditPC->text(), QStringLiteral("000003EA"));
-        // The simulator window saw the typed PC, not the advanced one.
-        QCOMPARE(app->form1->EditPC->text(), QStringLiteral("000003E6"));
+        QCOMPARE(app->form1->EditPC->text(), QStringLiteral("000003EA"));
         QVERIFY(errors.isEmpty());
     }
 
@@ -740,18 +741,70 @@ private slots:
         QCOMPARE(errors, error ? QStringList{kHexError} : QStringList{});
     }
 
-    // EditPC only follows PC when it writes it itself.
-    void editPcKeepsOlderValue() {
+    // EditPC always shows PC, whatever changed it, so a store never lands
+    // on an address the window no longer shows.
+    void editPcFollowsPc() {
+        TForm1* main = app->form1.get();
+        kovar::MachineState& st = app->state;
         typeInto(w->EditPC, QStringLiteral("10"));
-        app->state.PC = 40;
-        app->form1->RefreshPC();
-        QCOMPARE(w->EditPC->text(), QStringLiteral("00000010"));
-        // A store goes to PC itself, not to the address shown.
+        st.PC = 40;
+        main->RefreshPC();
+        QCOMPARE(w->EditPC->text(), QStringLiteral("00000028"));
         chooseClass("LAH");
         clickInsert();
-        QCOMPARE(app->state.Memory[40], uint8_t{0xE0});
-        QCOMPARE(app->state.Memory[16], uint8_t{0});
+        QCOMPARE(st.Memory[40], uint8_t{0xE0});
         QCOMPARE(w->EditPC->text(), QStringLiteral("0000002C"));
+
+        // The simulator window's own PC field, a step, New and Load.
+        showAndActivate(main);
+        main->EditPC->setFocus(Qt::OtherFocusReason);
+        main->EditPC->selectAll();
+        QTest::keyClicks(main->EditPC, QStringLiteral("28"));
+        QTest::keyClick(main->EditPC, Qt::Key_Tab);
+        QCOMPARE(w->EditPC->text(), QStringLiteral("00000028"));
+        QTest::keyClick(main, Qt::Key_F7); // LAH at 40: PC + 4
+        QCOMPARE(st.PC, 44);
+        QCOMPARE(w->EditPC->text(), QStringLiteral("0000002C"));
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("pc.emu"));
+        main->askSaveFileName = [&] { return file; };
+        main->N8->trigger();
+        main->N10->trigger();
+        QCOMPARE(w->EditPC->text(), QStringLiteral("00000000"));
+        main->askOpenFileName = [&] { return file; };
+        main->N11->trigger();
+        QCOMPARE(w->EditPC->text(), QStringLiteral("0000002C"));
+
+        // Text typed here and not yet left stays until the field is left.
+        showAndActivate(w);
+        QTest::mouseClick(w->EditPC, Qt::LeftButton);
+        QTest::keyClick(w->EditPC, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(w->EditPC, QStringLiteral("8"));
+        st.PC = 0;
+        main->RefreshPC();
+        QCOMPARE(w->EditPC->text(), QStringLiteral("8"));
+        QVERIFY(errors.isEmpty());
+    }
+
+    // After a store, a step from this window runs the next instruction and
+    // its heading names the address it was fetched from.
+    void stepAfterInsertNamesItsAddress() {
+        TForm1* main = app->form1.get();
+        showAndActivate(main);
+        showAndActivate(w);
+        chooseClass("LAL"); // LAL: PC + 4, nothing else
+        clickInsert();
+        chooseClass("LAH");
+        QCOMPARE(app->state.PC, 4);
+        app->state.WriteInstructionWord(4, 0xC0000000u);
+        QTest::keyClick(w->Command, Qt::Key_F7);
+        const TraceView* pane = main->MemoDeb;
+        QVERIFY(pane->lineCount() > 0);
+        QCOMPARE(pane->lineText(0),
+                 QStringLiteral("PC: 00000004 IR: C0000000 ") + Bin32(0xC0000000u));
+        QCOMPARE(app->state.PC, 8);
+        QCOMPARE(w->EditPC->text(), QStringLiteral("00000008"));
+        QCOMPARE(main->EditPC->text(), QStringLiteral("00000008"));
     }
 
     // ---- the window among the others ----
