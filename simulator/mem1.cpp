@@ -208,7 +208,11 @@ void TForm1::buildMenu() {
         auto* action = menu->addAction(QString::fromUtf8(text));
         action->setShortcut(key);
         action->setShortcutContext(Qt::ApplicationShortcut);
-        connect(action, &QAction::triggered, this, handler);
+        // What the user typed into a field counts before the command acts.
+        connect(action, &QAction::triggered, this, [this, handler] {
+            commitTypedText();
+            (this->*handler)();
+        });
         return action;
     };
     QMenu* file = bar->addMenu(QStringLiteral("Файл"));
@@ -230,6 +234,7 @@ void TForm1::buildMenu() {
 
     // The menu's keys belong to the whole program and win over edit fields.
     shortcuts_ = new ShortcutFilter({N10, N8, N11, N12, N6, N7, Hexbindec1, N15, RPNcalc1}, this);
+    shortcuts_->beforeShortcut = [this] { commitTypedText(); };
 }
 
 void TForm1::setToolWindows(QWidget* converter, QWidget* constructor, QWidget* calculator) {
@@ -262,6 +267,9 @@ void TForm1::FormActivate() {
         if (splash_)
             splash_->show();
     }
+    // A field of this window left for another window keeps its typed text;
+    // it is stored before the redraw would overwrite it.
+    kovar::ui::CommitPendingText(focusWidget());
     RefreshMem();
     RefreshStack(StackId::DS);
     RefreshStack(StackId::RS);
@@ -538,6 +546,11 @@ void TForm1::machineReplaced() {
 }
 
 // ---- commands ----
+
+void TForm1::commitTypedText() {
+    kovar::ui::CommitFocusedField();
+    kovar::ui::CommitPendingText(focusWidget());
+}
 
 void TForm1::runCommand(const std::function<void()>& command) {
     ++commandDepth_;

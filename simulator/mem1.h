@@ -172,6 +172,9 @@ private:
     void redrawURD();
     void redrawPC();
     void setBarPosition(int position);
+    // Commits text typed into the focused field, of the program and of this
+    // window, before a command acts on the machine.
+    void commitTypedText();
     void runCommand(const std::function<void()>& command);
 
     kovar::MachineState& st_;

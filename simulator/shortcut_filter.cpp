@@ -28,6 +28,9 @@ QAction* ShortcutFilter::actionFor(QEvent* event) const {
 
 bool ShortcutFilter::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::Shortcut && beforeShortcut && qobject_cast<QAction*>(watched) &&
+        !QApplication::activeModalWidget())
+        beforeShortcut();
     if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) &&
         !QApplication::activeModalWidget() && !QApplication::activePopupWidget()) {
         if (QAction* action = actionFor(event)) {

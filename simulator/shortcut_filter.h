@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QObject>
+#include <functional>
 
 class QAction;
 
@@ -13,6 +14,10 @@ class ShortcutFilter : public QObject {
 public:
     ShortcutFilter(QList<QAction*> actions, QObject* parent);
     ~ShortcutFilter() override;
+
+    // Runs before any action's short-cut acts (outside modal dialogs), for
+    // example to commit text typed into the focused field.
+    std::function<void()> beforeShortcut;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

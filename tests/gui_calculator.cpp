@@ -397,14 +397,16 @@ private slots:
         pressEquals();
         QCOMPARE(calc_->Answer->text(), QStringLiteral("   1.50000"));
 
-        // From a field of this window: nothing typed, nothing converted.
+        // From a field of this window: what was typed counts before the
+        // command acts, as for every command.
         QTest::mouseClick(calc_->EInfix, Qt::LeftButton);
-        retype(calc_->EInfix, QStringLiteral("A-B"));
+        retype(calc_->EInfix, QStringLiteral("B-A"));
         pressCtrlK();
         QVERIFY(calc_->isActiveWindow());
         QVERIFY(calc_->EInfix->hasFocus());
-        QCOMPARE(calc_->EInfix->text(), QStringLiteral("A-B"));
-        QCOMPARE(calc_->EPostfix->text(), QStringLiteral(" C A -"));
+        QCOMPARE(calc_->EInfix->text(), QStringLiteral("B-A"));
+        QCOMPARE(calc_->EPostfix->text(), QStringLiteral(" B A -"));
+        retype(calc_->EInfix, QStringLiteral("A-B"));
 
         // The main window in front: Ctrl+K brings the calculator back with
         // the typed text still waiting in the infix field.
@@ -413,7 +415,7 @@ private slots:
         pressCtrlK();
         QTRY_VERIFY(calc_->isActiveWindow());
         QTRY_VERIFY(calc_->EInfix->hasFocus());
-        QCOMPARE(calc_->EPostfix->text(), QStringLiteral(" C A -"));
+        QCOMPARE(calc_->EPostfix->text(), QStringLiteral(" B A -"));
         // Leaving it by a click on another field converts it.
         QTest::mouseClick(calc_->EA, Qt::LeftButton);
         QCOMPARE(calc_->EPostfix->text(), QStringLiteral(" A B -"));

@@ -805,6 +805,18 @@ private slots:
         QCOMPARE(app->state.PC, 8);
         QCOMPARE(w->EditPC->text(), QStringLiteral("00000008"));
         QCOMPARE(main->EditPC->text(), QStringLiteral("00000008"));
+
+        // A PC typed here and not yet left counts before the step.
+        app->state.WriteInstructionWord(0x20, 0xC0000000u);
+        QTest::mouseClick(w->EditPC, Qt::LeftButton);
+        QTest::keyClick(w->EditPC, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(w->EditPC, QStringLiteral("20"));
+        QTest::keyClick(w->EditPC, Qt::Key_F7);
+        QVERIFY(pane->lineCount() > 2);
+        QCOMPARE(pane->lineText(2),
+                 QStringLiteral("PC: 00000020 IR: C0000000 ") + Bin32(0xC0000000u));
+        QCOMPARE(w->EditPC->text(), QStringLiteral("00000024"));
+        QVERIFY(errors.isEmpty());
     }
 
     // ---- the window among the others ----

@@ -528,25 +528,27 @@ private slots:
         QCOMPARE(clipboard->text(), QStringLiteral("before"));
         QVERIFY(form_->isVisible());
         QVERIFY(form_->isActiveWindow());
-        // The focus stayed in the field, so its handler has not run yet.
+        // The focus stayed in the field; what was typed there counted
+        // before the command acted, as it does for every command.
         QVERIFY(form_->EditDec->hasFocus());
         QCOMPARE(form_->EditDec->text(), QStringLiteral("1234"));
-        QCOMPARE(form_->EditHex->text(), kHex77);
+        QCOMPARE(form_->EditHex->text(), QStringLiteral("000004D2"));
 
         // The main window in front, the converter behind it: Ctrl+C brings it
-        // back with the typed text still waiting in its field.
+        // back with the text typed there still waiting in its field.
+        retype(form_->EditDec, "77");
         activate(main);
         QVERIFY(!form_->isActiveWindow());
         pressCtrlC();
         QTRY_VERIFY(form_->isActiveWindow());
         QTRY_VERIFY(form_->EditDec->hasFocus());
-        QCOMPARE(form_->EditDec->text(), QStringLiteral("1234"));
-        QCOMPARE(form_->EditHex->text(), kHex77);
+        QCOMPARE(form_->EditDec->text(), kDec77);
+        QCOMPARE(form_->EditHex->text(), QStringLiteral("000004D2"));
         QCOMPARE(clipboard->text(), QStringLiteral("before"));
         QVERIFY(errors_.empty() && faults_.empty());
 
         QTest::keyClick(form_->EditDec, Qt::Key_Tab);
-        QCOMPARE(form_->EditHex->text(), QStringLiteral("000004D2"));
+        QCOMPARE(form_->EditHex->text(), kHex77);
     }
 
     // Closing the window only hides it; the texts are there when the menu

@@ -600,18 +600,77 @@ private slots:
         QCOMPARE(int(w->MemoDeb->lineCount()), 0);
     }
 
-    void headingQuotesThePCFieldAsTyped() {
-        // A key press does not move the focus: the field's typed text stands in the heading.
-        app->state.WriteInstructionWord(0, word(6, 0, 0, 0, 0)); // LAL: PC := PC + 4
+    // Text typed into a field and not yet left counts before any command
+    // acts and before an activation redraws the window.
+    void typedTextCountsBeforeCommands() {
+        // A short-cut: the step runs at the PC typed, and its heading names it.
+        app->state.WriteInstructionWord(0x1c, word(6, 0, 0, 0, 0)); // LAL: PC := PC + 4
         w->EditPC->setFocus(Qt::OtherFocusReason);
         QTRY_VERIFY(w->EditPC->hasFocus());
         w->EditPC->selectAll();
-        QTest::keyClicks(w->EditPC, QStringLiteral("abc"));
+        QTest::keyClicks(w->EditPC, QStringLiteral("1c"));
         QTest::keyClick(w->EditPC, Qt::Key_F7);
-        const QStringList lines = traceLines(w);
+        QStringList lines = traceLines(w);
         QVERIFY(!lines.isEmpty());
-        QCOMPARE(lines[0], QStringLiteral("PC: abc IR: C0000000 11000000000000000000000000000000"));
-        QCOMPARE(w->EditPC->text(), QStringLiteral("00000004"));
+        QCOMPARE(lines[0],
+                 QStringLiteral("PC: 0000001C IR: C0000000 11000000000000000000000000000000"));
+        QCOMPARE(app->state.PC, 0x20);
+        QCOMPARE(w->EditPC->text(), QStringLiteral("00000020"));
+
+        // The menu: a bad text gives its one message, then the command acts.
+        w->EditPC->selectAll();
+        QTest::keyClicks(w->EditPC, QStringLiteral("zz"));
+        app->state.WriteInstructionWord(0, word(6, 0, 0, 0, 0));
+        w->N7->trigger();
+        QCOMPARE(errors, QStringList{QStringLiteral("Ошибка ввода hex числа")});
+        QCOMPARE(app->state.PC, 4);
+        QCOMPARE(traceLines(w).size(), 4);
+        QCOMPARE(traceLines(w)[2],
+                 QStringLiteral("PC: 00000000 IR: C0000000 11000000000000000000000000000000"));
+
+        // An activation: a byte typed, another window, back: the byte is stored.
+        QLineEdit* cell = w->MemCells[9];
+        cell->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(cell->hasFocus());
+        cell->selectAll();
+        QTest::keyClicks(cell, QStringLiteral("b7"));
+        app->form2->show();
+        app->form2->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app->form2.get()));
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QCOMPARE(app->state.Memory[9], uint8_t{0xB7});
+        QCOMPARE(cell->text(), QStringLiteral("B7"));
+        QTest::keyClick(cell, Qt::Key_Tab);
+        QCOMPARE(app->state.Memory[9], uint8_t{0xB7});
+
+        // A file command: the typed byte is in the image that F2 writes.
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("typed.emu"));
+        w->askSaveFileName = [&] { return file; };
+        w->MemCells[10]->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(w->MemCells[10]->hasFocus());
+        w->MemCells[10]->selectAll();
+        QTest::keyClicks(w->MemCells[10], QStringLiteral("5e"));
+        QTest::keyClick(w->MemCells[10], Qt::Key_F2);
+        kovar::MachineState saved;
+        QVERIFY(kovar::LoadDmp(saved, S(file)));
+        QCOMPARE(saved.Memory[10], uint8_t{0x5E});
+
+        // Any other command's short-cut, too.
+        QAction extra(QStringLiteral("extra"));
+        extra.setShortcut(QKeySequence(Qt::Key_F12));
+        extra.setShortcutContext(Qt::ApplicationShortcut);
+        w->addAction(&extra);
+        int seen = -1;
+        connect(&extra, &QAction::triggered, [&] { seen = app->state.Memory[11]; });
+        w->MemCells[11]->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(w->MemCells[11]->hasFocus());
+        w->MemCells[11]->selectAll();
+        QTest::keyClicks(w->MemCells[11], QStringLiteral("3c"));
+        QTest::keyClick(w->MemCells[11], Qt::Key_F12);
+        QCOMPARE(seen, 0x3C);
+        QCOMPARE(errors.size(), 1);
     }
 
     void selectingAndCopyingInTheTracePane() {

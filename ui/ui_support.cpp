@@ -1,5 +1,6 @@
 #include "ui_support.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QLabel>
@@ -68,16 +69,28 @@ public:
     FocusExitFilter(QWidget* field, std::function<void()> handler)
         : QObject(field), handler_(std::move(handler)) {}
 
+    bool stopped() const {
+        return static_cast<QWidget*>(parent())->window()->property(kStopped).toBool();
+    }
+
+    // The text is committed before the handler runs, so that a handler which
+    // opens a dialog (and so moves the activation about) is not run again
+    // for the same text.
+    void commit() {
+        if (auto* edit = qobject_cast<QLineEdit*>(parent()))
+            edit->setModified(false);
+        handler_();
+    }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* field = static_cast<QWidget*>(parent());
-        if (event->type() == QEvent::FocusOut && !field->window()->property(kStopped).toBool()) {
+        if (event->type() == QEvent::FocusOut && !stopped()) {
             switch (static_cast<QFocusEvent*>(event)->reason()) {
             case Qt::TabFocusReason:
             case Qt::BacktabFocusReason:
             case Qt::MouseFocusReason:
             case Qt::ShortcutFocusReason:
-            case Qt::OtherFocusReason: handler_(); break;
+            case Qt::OtherFocusReason: commit(); break;
             default: break;
             }
         }
@@ -92,6 +105,23 @@ private:
 
 void OnFocusExit(QWidget* field, std::function<void()> handler) {
     field->installEventFilter(new FocusExitFilter(field, std::move(handler)));
+}
+
+bool CommitPendingText(QWidget* field) {
+    auto* edit = qobject_cast<QLineEdit*>(field);
+    if (!edit || !edit->isModified())
+        return false;
+    for (QObject* child : edit->children()) {
+        if (auto* filter = dynamic_cast<FocusExitFilter*>(child); filter && !filter->stopped()) {
+            filter->commit();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CommitFocusedField() {
+    return CommitPendingText(QApplication::focusWidget());
 }
 
 void StopFocusExits(QWidget* window) {

@@ -48,6 +48,15 @@ void ShowFault(QWidget* parent, const QString& message);
 // the field keeps its text until the focus really leaves it.
 void OnFocusExit(QWidget* field, std::function<void()> handler);
 
+// Commits text typed into an edit field and not yet committed: when `field`
+// has an exit handler (OnFocusExit) and the user changed its text since the
+// handler last ran, runs the handler once, as leaving the field would (with
+// its usual error message). Commands call this first, so that they see what
+// was typed. Returns whether the handler ran.
+bool CommitPendingText(QWidget* field);
+// The same for the program's focus widget.
+bool CommitFocusedField();
+
 // Called from a window's destructor: destroying the window moves the focus
 // out of its fields, which must not run their handlers on a half-destroyed
 // window.
