@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
@@ -102,6 +103,17 @@ TForm1::TForm1(kovar::MachineState& state, kovar::TraceLog& log, QWidget* parent
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
                    ? dialog.selectedFiles().front()
                    : QString();
+    };
+    askSaveChanges = [this] {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("KOVAR"),
+                        QStringLiteral("Сохранить изменения?"),
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+        box.button(QMessageBox::Save)->setText(QStringLiteral("Сохранить"));
+        box.button(QMessageBox::Discard)->setText(QStringLiteral("Не сохранять"));
+        box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
+        box.setDefaultButton(QMessageBox::Save);
+        box.setEscapeButton(QMessageBox::Cancel);
+        return box.exec();
     };
 }
 
@@ -278,6 +290,13 @@ void TForm1::FormActivate() {
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {
+    bool close = mayDiscardChanges();
+    for (const auto& ask : beforeClose)
+        close = close && (!ask || ask());
+    if (!close) {
+        e->ignore();
+        return;
+    }
     QMainWindow::closeEvent(e);
     if (e->isAccepted())
         emit closed();
@@ -538,6 +557,7 @@ void TForm1::CheckBoxFLClick(bool checked) {
 }
 
 void TForm1::userEdited() {
+    unsaved_ = true;
     emit edited();
 }
 
@@ -575,8 +595,30 @@ void TForm1::BitBtn4Click() {
     flushViews();
 }
 
+bool TForm1::mayDiscardChanges() {
+    if (!unsaved_)
+        return true;
+    const int answer = askSaveChanges ? askSaveChanges() : int(QMessageBox::Cancel);
+    if (answer == QMessageBox::Save)
+        return saveMachine();
+    return answer == QMessageBox::Discard;
+}
+
+bool TForm1::saveMachine() {
+    const QString name = askSaveFileName ? askSaveFileName() : QString();
+    if (name.isEmpty())
+        return false;
+    if (!kovar::SaveDmp(st_, S(name)))
+        return false;
+    unsaved_ = false;
+    return true;
+}
+
 void TForm1::N10Click() {
+    if (!mayDiscardChanges())
+        return;
     st_.Reset();
+    unsaved_ = false;
     RefreshMem();
     RefreshStack(StackId::DS);
     RefreshStack(StackId::RS);
@@ -588,17 +630,15 @@ void TForm1::N10Click() {
 }
 
 void TForm1::N8Click() {
-    const QString name = askSaveFileName ? askSaveFileName() : QString();
-    if (name.isEmpty())
-        return;
-    kovar::SaveDmp(st_, S(name));
+    saveMachine();
 }
 
 void TForm1::N11Click() {
     const QString name = askOpenFileName ? askOpenFileName() : QString();
     if (name.isEmpty())
         return;
-    kovar::LoadDmp(st_, S(name));
+    if (kovar::LoadDmp(st_, S(name)))
+        unsaved_ = false; // the machine is now the file's
     RefreshMem();
     RefreshStack(StackId::DS);
     RefreshStack(StackId::RS);

@@ -49,6 +49,18 @@ public:
     // without a blocking dialog. An empty name means the user cancelled.
     std::function<QString()> askSaveFileName;
     std::function<QString()> askOpenFileName;
+    // Asks whether to save the machine's unsaved changes before they would be
+    // lost: returns QMessageBox::Save, QMessageBox::Discard or
+    // QMessageBox::Cancel. Replaceable like the file dialogs.
+    std::function<int()> askSaveChanges;
+    // Asked in turn before the program closes, after the machine's own
+    // question; one returning false keeps the program open. Windows with
+    // unsaved work of their own add theirs.
+    QList<std::function<bool()>> beforeClose;
+
+    // Whether the user changed the machine since it was last saved, loaded
+    // or emptied (Step and Run are not changes of the user's work).
+    bool hasUnsavedChanges() const { return unsaved_; }
 
     // Views of the machine, called by the core and the other windows. During
     // a command they only mark the view stale; it is redrawn once when the
@@ -176,6 +188,11 @@ private:
     // window, before a command acts on the machine.
     void commitTypedText();
     void runCommand(const std::function<void()>& command);
+    // Saves through the save dialog; true when the machine was saved.
+    bool saveMachine();
+    // With unsaved changes, asks whether to save them; true when the caller
+    // may go on (saved, or the user chose not to save).
+    bool mayDiscardChanges();
 
     kovar::MachineState& st_;
     kovar::TraceLog& log_;
@@ -195,4 +212,5 @@ private:
     std::array<bool, 2> staleStack_{};
     bool staleURD_ = false;
     bool stalePC_ = false;
+    bool unsaved_ = false;
 };

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -537,6 +538,115 @@ private slots:
         QCOMPARE(errors, QStringList{QStringLiteral("Ошибка чтения файла: ") +
                                      dir.filePath(QStringLiteral("missing.emu"))});
         QCOMPARE(app->state.DS[15], -2);
+    }
+
+    // New, Exit and the close box ask before unsaved changes are lost.
+    void unsavedChangesAreAskedAbout() {
+        int asked = 0;
+        int answer = QMessageBox::Cancel;
+        w->askSaveChanges = [&] {
+            ++asked;
+            return answer;
+        };
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("work.emu"));
+        QString saveAs = file;
+        w->askSaveFileName = [&] { return saveAs; };
+        const auto newMachine = [this] { QTest::keyClick(w, Qt::Key_N, Qt::ControlModifier); };
+
+        // Nothing entered, or only steps run: nothing to ask.
+        app->state.WriteInstructionWord(0, word(6, 0, 0, 0, 0));
+        QTest::keyClick(w, Qt::Key_F7);
+        newMachine();
+        QCOMPARE(asked, 0);
+        QCOMPARE(app->state.Memory[0], uint8_t{0});
+
+        // Cancel, or Save with the save dialog cancelled, keeps the machine.
+        typeAndTab(w->MemCells[0], QStringLiteral("12"));
+        QVERIFY(w->hasUnsavedChanges());
+        newMachine();
+        QCOMPARE(asked, 1);
+        answer = QMessageBox::Save;
+        saveAs.clear();
+        newMachine();
+        QCOMPARE(asked, 2);
+        QCOMPARE(app->state.Memory[0], uint8_t{0x12});
+        // A save that fails keeps it too.
+        saveAs = dir.filePath(QStringLiteral("no/such/folder/x.emu"));
+        newMachine();
+        QCOMPARE(asked, 3);
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(app->state.Memory[0], uint8_t{0x12});
+        // Save: the file holds the work, then New acts.
+        saveAs = file;
+        newMachine();
+        QCOMPARE(asked, 4);
+        QCOMPARE(app->state.Memory[0], uint8_t{0});
+        kovar::MachineState onDisk;
+        QVERIFY(kovar::LoadDmp(onDisk, S(file)));
+        QCOMPARE(onDisk.Memory[0], uint8_t{0x12});
+        // Discard: New acts at once.
+        typeAndTab(w->MemCells[1], QStringLiteral("34"));
+        answer = QMessageBox::Discard;
+        newMachine();
+        QCOMPARE(asked, 5);
+        QCOMPARE(app->state.Memory[1], uint8_t{0});
+
+        // A save, or a load, leaves nothing unsaved.
+        typeAndTab(w->MemCells[2], QStringLiteral("56"));
+        QTest::keyClick(w, Qt::Key_F2);
+        QVERIFY(!w->hasUnsavedChanges());
+        typeAndTab(w->MemCells[3], QStringLiteral("78"));
+        w->askOpenFileName = [&] { return file; };
+        QTest::keyClick(w, Qt::Key_F3);
+        QVERIFY(!w->hasUnsavedChanges());
+        newMachine();
+        QCOMPARE(asked, 5);
+
+        // Exit and the close box: Cancel keeps the program, as does another
+        // window's question; with everything answered it closes.
+        QSignalSpy closed(w, &TForm1::closed);
+        typeAndTab(w->MemCells[4], QStringLiteral("9a"));
+        answer = QMessageBox::Cancel;
+        QTest::keyClick(w, Qt::Key_X, Qt::ControlModifier);
+        QVERIFY(!w->close());
+        QCOMPARE(asked, 7);
+        QCOMPARE(closed.count(), 0);
+        QVERIFY(w->isVisible());
+        answer = QMessageBox::Discard;
+        bool keepOpen = true;
+        int hooks = 0;
+        w->beforeClose << [&] {
+            ++hooks;
+            return !keepOpen;
+        };
+        QTest::keyClick(w, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(hooks, 1);
+        QCOMPARE(closed.count(), 0);
+        keepOpen = false;
+        QVERIFY(w->close());
+        QCOMPARE(asked, 9);
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(app->state.Memory[4], uint8_t{0x9A});
+    }
+
+    // The question itself: its text and three answers.
+    void saveChangesQuestion() {
+        QString text;
+        QStringList buttons;
+        QTimer::singleShot(0, [&] {
+            QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            text = box->text();
+            for (QAbstractButton* b : box->buttons())
+                buttons << b->text();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        QCOMPARE(w->askSaveChanges(), int(QMessageBox::Cancel));
+        QCOMPARE(text, QStringLiteral("Сохранить изменения?"));
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{QStringLiteral("Не сохранять"), QStringLiteral("Отмена"),
+                                       QStringLiteral("Сохранить")}));
     }
 
     void stepAndRunThroughTheKeys() {
