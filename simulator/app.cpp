@@ -39,7 +39,7 @@ KovarApp::~KovarApp() {
     kovar::SetErrorHandler(previousHandler_);
 }
 
-void KovarApp::start() {
+void KovarApp::start(const QString& imageFile) {
     form1->adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -48,4 +48,6 @@ void KovarApp::start() {
     form1->show();
     form1->raise();
     form1->activateWindow();
+    if (!imageFile.isEmpty())
+        form1->loadImageFile(imageFile);
 }

@@ -579,13 +579,18 @@ void TForm1::N11Click() {
     const QString name = askOpenFileName ? askOpenFileName() : QString();
     if (name.isEmpty())
         return;
-    kovar::LoadDmp(st_, S(name));
+    loadImageFile(name);
+}
+
+bool TForm1::loadImageFile(const QString& name) {
+    const bool loaded = kovar::LoadDmp(st_, S(name));
     RefreshMem();
     RefreshStack(StackId::DS);
     RefreshStack(StackId::RS);
     RefreshURD();
     RefreshPC();
     machineReplaced();
+    return loaded;
 }
 
 void TForm1::N12Click() {

@@ -50,6 +50,10 @@ public:
     std::function<QString()> askSaveFileName;
     std::function<QString()> askOpenFileName;
 
+    // Loads a memory image as "Загрузить" does once the name is known (a file
+    // that cannot be read is reported); false when it could not be read.
+    bool loadImageFile(const QString& name);
+
     // Views of the machine, called by the core and the other windows. During
     // a command they only mark the view stale; it is redrawn once when the
     // command ends (or before a modal dialog opens).
