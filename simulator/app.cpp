@@ -48,6 +48,14 @@ void KovarApp::start(const QString& imageFile) {
     form1->show();
     form1->raise();
     form1->activateWindow();
-    if (!imageFile.isEmpty())
+    if (!imageFile.isEmpty()) {
+        // The window has not been activated yet: draw the empty machine now,
+        // so that an error dialog about the file stands over a filled window.
+        form1->RefreshMem();
+        form1->RefreshStack(kovar::StackId::DS);
+        form1->RefreshStack(kovar::StackId::RS);
+        form1->RefreshURD();
+        form1->RefreshPC();
         form1->loadImageFile(imageFile);
+    }
 }
