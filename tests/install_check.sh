@@ -57,7 +57,10 @@ install)
             done
         fi
     fi
-    [ -x "$build/asm/kovar3-asm" ] && expected+=(bin/kovar3-asm share/man/man1/kovar3-asm.1)
+    # Every installed program comes with its manual page.
+    for program in "$prefix"/bin/*; do
+        expected+=("share/man/man1/$(basename "$program").1")
+    done
     for f in "${expected[@]}"; do
         [ -e "$prefix/$f" ] || [ -e "$prefix/$f.gz" ] || fail "not installed: $f"
     done
