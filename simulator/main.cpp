@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QCoreApplication::setApplicationVersion(QStringLiteral(KOVAR_VERSION));
+    // Lets the desktop match the window with the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kovar3"));
 
     QCommandLineParser options;
     options.setApplicationDescription(
