@@ -12,8 +12,8 @@ cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ qt6-base-dev libgtest-dev libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales)
 # The icon's PNG sizes, the checks of the desktop entry and the file type,
-# and the Debian package (dpkg-shlibdeps needs dpkg-dev and file).
-packages+=(librsvg2-bin desktop-file-utils shared-mime-info libxml2-utils dpkg-dev file)
+# the manual pages, and the Debian package (dpkg-shlibdeps needs dpkg-dev and file).
+packages+=(librsvg2-bin desktop-file-utils shared-mime-info libxml2-utils groff-base dpkg-dev file)
 
 install_missing() {
     local missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks of what `cmake --install` and `cpack -G DEB` deliver.
 #
-#   install_check.sh install|desktop|mime|deb SOURCE_DIR BUILD_DIR
+#   install_check.sh install|desktop|mime|man|deb SOURCE_DIR BUILD_DIR
 #
 # Exit status 0 passed, 1 failed, 77 skipped (a tool the check needs is missing).
 set -euo pipefail
@@ -103,6 +103,13 @@ mime)
         checked=yes
     fi
     [ $checked = yes ] || skip "neither xmllint nor update-mime-database is installed"
+    ;;
+man)
+    have groff || skip "groff is not installed"
+    for page in "$src"/docs/man/*.1; do
+        warnings=$(groff -k -man -Tutf8 -ww -z "$page" 2>&1)
+        [ -z "$warnings" ] || fail "$page: $warnings"
+    done
     ;;
 deb)
     for tool in cpack dpkg-deb dpkg-shlibdeps; do
