@@ -195,11 +195,12 @@ void TForm1::buildStudyAids() {
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    NStepBack = command("Шаг назад", QKeySequence(Qt::SHIFT | Qt::Key_F7),
-                        "Отменить последнюю выполненную команду. Правка памяти, стеков, "
-                        "регистров, PC или FL, загрузка, \"Новый\" и вставка из конструктора "
-                        "команд начинают новую историю.",
-                        &TForm1::StepBackClick);
+    NStepBack =
+        command("Шаг назад", QKeySequence(Qt::SHIFT | Qt::Key_F7),
+                "Отменить последнюю выполненную команду. Правка памяти, точек останова, стеков, "
+                "регистров, PC или FL, загрузка, \"Новый\" и вставка из конструктора "
+                "команд начинают новую историю.",
+                &TForm1::StepBackClick);
     NRestart = command("Перезапуск", QKeySequence(Qt::CTRL | Qt::Key_R),
                        "Вернуть машину к состоянию перед первым шагом или запуском после "
                        "последней правки или загрузки; программа остаётся в памяти",

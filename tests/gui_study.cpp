@@ -114,7 +114,8 @@ private slots:
         app = std::make_unique<KovarApp>();
         w = app->form1.get();
         app->start();
-        app->splash->Timer1Timer();
+        QTRY_VERIFY(app->splash->isVisible());
+        app->splash->Timer1Timer(); // as if the splash's time were up
         QVERIFY(QTest::qWaitForWindowActive(w));
         saved = kovar::SetErrorHandler([this](std::string_view m) {
             errors << QString::fromUtf8(m.data(), qsizetype(m.size()));
