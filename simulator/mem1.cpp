@@ -82,6 +82,7 @@ TForm1::TForm1(kovar::MachineState& state, kovar::TraceLog& log, QWidget* parent
     buildFixedControls(client);
     buildMenu();
     FormCreate();
+    buildStudyAids();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     askSaveFileName = [this] {
@@ -328,6 +329,7 @@ void TForm1::redrawMem() {
         if (l->text() != text)
             l->setText(text);
     }
+    highlightMemCells();
 }
 
 void TForm1::RefreshMem() {
@@ -542,13 +544,13 @@ void TForm1::runCommand(const std::function<void()>& command) {
 }
 
 void TForm1::N6Click() {
-    runCommand([this] { cpu_.RunPrg(); });
+    studyCommand([this] { cpu_.RunPrg(); });
 }
 void TForm1::BitBtn5Click() {
     N6Click();
 }
 void TForm1::N7Click() {
-    runCommand([this] { cpu_.StepPrg(); });
+    studyCommand([this] { cpu_.StepPrg(); });
 }
 
 void TForm1::BitBtn4Click() {

@@ -13,6 +13,8 @@ class ShortcutFilter : public QObject {
 public:
     ShortcutFilter(QList<QAction*> actions, QObject* parent);
     ~ShortcutFilter() override;
+    // More entries whose keys act from every window.
+    void addActions(const QList<QAction*>& actions) { actions_ += actions; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
