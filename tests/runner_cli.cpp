@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "runner_support.h"
@@ -348,12 +349,14 @@ TEST_P(RunnerUsage, ExitsWithTwoAndOneLine) {
     TempDir dir;
     WriteBytes(dir.file("prog.emu"), Example().bytes);
     fs::create_directory(dir.file("folder.emu"));
+    ASSERT_EQ(::mkfifo(dir.file("pipe.emu").c_str(), 0644), 0); // no writer: must not block
     WriteBytes(dir.file("good.txt"), {'T', 'O', 'S', '=', '5', '\n'});
     WriteBytes(dir.file("bad.txt"), {'T', 'O', 'S', '=', '5', '\n', 'S', 'O', 'S', '\n'});
     std::vector<std::string> args = GetParam();
     // An image that cannot be read is named on one line, the reason on the next.
-    const bool unreadable = std::any_of(
-        args.begin(), args.end(), [](const auto& a) { return a == "MISSING" || a == "FOLDER"; });
+    const bool unreadable = std::any_of(args.begin(), args.end(), [](const auto& a) {
+        return a == "MISSING" || a == "FOLDER" || a == "FIFO";
+    });
     for (auto& a : args) {
         if (a == "IMG")
             a = dir.file("prog.emu");
@@ -361,6 +364,8 @@ TEST_P(RunnerUsage, ExitsWithTwoAndOneLine) {
             a = dir.file("missing.emu");
         else if (a == "FOLDER")
             a = dir.file("folder.emu");
+        else if (a == "FIFO")
+            a = dir.file("pipe.emu");
         else if (a == "SAVED")
             a = dir.file("saved.emu");
         else if (a == "EXP")
@@ -411,7 +416,8 @@ INSTANTIATE_TEST_SUITE_P(
         Args{"--expect", "EXP", "--save", "SAVED", "IMG", "IMG"},
         Args{"--expect", "EXP", "--report", "text", "--save", "SAVED", "IMG"},
         Args{"--expect", "BADEXP", "IMG"}, Args{"--expect", "BADEXP", "IMG", "IMG"},
-        Args{"--expect", "MISSING", "IMG"}, Args{"--expect", "EXP", "MISSING"}));
+        Args{"--expect", "MISSING", "IMG"}, Args{"--expect", "EXP", "MISSING"}, Args{"FIFO"},
+        Args{"--expect", "FIFO", "IMG"}));
 
 // ---------------------------------------------------------------- help, version, lost output
 
