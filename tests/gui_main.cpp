@@ -504,7 +504,8 @@ private slots:
         w->askOpenFileName = [&] { return dir.filePath(QStringLiteral("missing.emu")); };
         QTest::keyClick(w, Qt::Key_F3);
         QCOMPARE(errors, QStringList{QStringLiteral("Ошибка чтения файла: ") +
-                                     dir.filePath(QStringLiteral("missing.emu"))});
+                                     dir.filePath(QStringLiteral("missing.emu")) +
+                                     QStringLiteral("\nнет такого файла")});
         QCOMPARE(app->state.DS[15], -2);
     }
 
