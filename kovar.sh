@@ -3,12 +3,17 @@
 # tests or starts the simulator.
 #
 #   ./kovar.sh test        build everything and run all tests
-#   ./kovar.sh run         build and start the simulator
+#   ./kovar.sh run [IMAGE] build the simulator and the runner only, then start
+#                          the simulator (loading IMAGE when given)
 #   ./kovar.sh sanitize    build and run all tests under ASan and UBSan
+#   ./kovar.sh package     build everything and make a Debian package in build/
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ qt6-base-dev libgtest-dev libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales)
+# The icon's PNG sizes, the checks of the desktop entry and the file type,
+# the manual pages, and the Debian package (dpkg-shlibdeps needs dpkg-dev and file).
+packages+=(librsvg2-bin desktop-file-utils shared-mime-info libxml2-utils groff-base dpkg-dev file)
 
 install_missing() {
     local missing=()
@@ -30,6 +35,13 @@ build() { # folder, extra cmake arguments...
     cmake --build "$dir" -j "$(nproc)"
 }
 
+build_targets() { # folder, targets...
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja
+    cmake --build "$dir" -j "$(nproc)" --target "$@"
+}
+
 run_tests() {
     QT_QPA_PLATFORM=offscreen ctest --test-dir "$1" --output-on-failure -j "$(nproc)"
 }
@@ -47,11 +59,17 @@ sanitize)
     ;;
 run)
     install_missing
+    build_targets build kovar3 kovar3-run
+    shift
+    exec ./build/simulator/kovar3 "$@"
+    ;;
+package)
+    install_missing
     build build
-    exec ./build/simulator/kovar3
+    (cd build && cpack -G DEB)
     ;;
 *)
-    echo "usage: $0 test | run | sanitize" >&2
+    echo "usage: $0 test | run [IMAGE] | sanitize | package" >&2
     exit 2
     ;;
 esac

@@ -8,6 +8,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "history.h"
 #include "machine_state.h"
 #include "processor.h"
 #include "trace_log.h"
@@ -62,6 +63,45 @@ void BM_StepTraceOn(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_StepTraceOn);
+
+// The same steps with the step-back journal attached (trace off and on), to
+// compare with BM_StepTraceOff and BM_StepTraceOn; and the journal's bytes
+// per recorded instruction, held at its full depth.
+void BM_StepTraceOffHistory(benchmark::State& state) {
+    MachineState st;
+    loadLoop(st);
+    TraceLog log;
+    log.setEnabled(false);
+    History history;
+    Processor cpu(st, log);
+    cpu.setHistory(&history);
+    for (auto _ : state)
+        cpu.StepPrg();
+    benchmark::DoNotOptimize(st.Memory[100]);
+    state.SetItemsProcessed(state.iterations());
+    state.counters["bytes_per_instruction"] =
+        static_cast<double>(history.memoryBytes()) / static_cast<double>(history.size());
+}
+BENCHMARK(BM_StepTraceOffHistory);
+
+void BM_StepTraceOnHistory(benchmark::State& state) {
+    MachineState st;
+    loadLoop(st);
+    TraceLog log;
+    History history;
+    Processor cpu(st, log);
+    cpu.setHistory(&history);
+    for (auto _ : state) {
+        cpu.StepPrg();
+        if (log.size() > 20'000'000) {
+            state.PauseTiming();
+            log.Clear();
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_StepTraceOnHistory);
 
 // Ten million trace lines: bytes held beyond the text itself, per line.
 void BM_TraceLogMemory(benchmark::State& state) {

@@ -7,10 +7,13 @@
 #include <QApplication>
 #include <QScrollBar>
 #include <QtTest>
+#include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "app.h"
 #include "mem1.h"
@@ -102,6 +105,61 @@ BENCHMARK(BM_RunF9AfterMillionLines)
     ->Iterations(20)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+
+// F7 and F9 with the step-back journal attached (as the program runs) and
+// detached, on the same looping program. The two alternate inside one
+// window, press by press, so that drift of a busy machine hits both alike;
+// the counters give the median processor time of each and their ratio, and the
+// journal's bytes per recorded instruction once it holds its full depth.
+void pressBoth(benchmark::State& state, Qt::Key key, int pressesPerSample) {
+    Program p;
+    TForm1* w = p.app->form1.get();
+    kovar::History& history = w->history();
+    const auto press = [&] {
+        for (int i = 0; i < pressesPerSample; ++i) {
+            QTest::keyClick(w, key);
+            QCoreApplication::processEvents();
+        }
+    };
+    const auto timed = [&](bool on) {
+        w->processor().setHistory(on ? &history : nullptr);
+        // Processor time of the process: other programs on a busy machine
+        // do not count.
+        timespec t0{}, t1{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t0);
+        press();
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t1);
+        return static_cast<double>(t1.tv_sec - t0.tv_sec) * 1e3 +
+               static_cast<double>(t1.tv_nsec - t0.tv_nsec) / 1e6;
+    };
+    p.pressF9();
+    std::vector<double> on, off;
+    for (auto _ : state) {
+        on.push_back(timed(true));
+        off.push_back(timed(false));
+    }
+    const auto median = [](std::vector<double> v) {
+        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
+    const double perPress = static_cast<double>(pressesPerSample);
+    state.counters["with_history_ms"] = median(on) / perPress;
+    state.counters["without_history_ms"] = median(off) / perPress;
+    state.counters["ratio"] = median(on) / median(off);
+    state.counters["history_bytes_per_instruction"] =
+        static_cast<double>(history.memoryBytes()) / static_cast<double>(history.size());
+    state.counters["history_instructions"] = static_cast<double>(history.size());
+}
+
+void BM_F7WithAndWithoutHistory(benchmark::State& state) {
+    pressBoth(state, Qt::Key_F7, 20);
+}
+BENCHMARK(BM_F7WithAndWithoutHistory)->Unit(benchmark::kMillisecond)->Iterations(300);
+
+void BM_F9WithAndWithoutHistory(benchmark::State& state) {
+    pressBoth(state, Qt::Key_F9, 1);
+}
+BENCHMARK(BM_F9WithAndWithoutHistory)->Unit(benchmark::kMillisecond)->Iterations(150);
 
 // Scrolling through a million lines: one page step of the trace pane.
 void BM_ScrollMillionLines(benchmark::State& state) {

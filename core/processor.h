@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "history.h"
 #include "machine_state.h"
 #include "trace_log.h"
 #include "views.h"
@@ -30,6 +31,10 @@ public:
     MachineState& state() { return st_; }
     TraceLog& log() { return log_; }
     void setViews(MachineViews* views);
+    // With a history attached, every step notes what it changes first, so
+    // that it can be undone; none is attached by default.
+    void setHistory(History* history) { history_ = history; }
+    History* history() const { return history_; }
 
     // Stack primitives: a push loses the bottom entry, a pop refills it with 0.
     int32_t Push(StackId stack, int32_t value);
@@ -93,7 +98,8 @@ private:
 
     MachineState& st_;
     TraceLog& log_;
-    MachineViews* views_; // may be null
+    MachineViews* views_;        // may be null
+    History* history_ = nullptr; // may be null
 };
 
 } // namespace kovar

@@ -9,6 +9,8 @@
 namespace kovar {
 
 void Processor::StepPrg() {
+    if (history_)
+        history_->Record(st_, log_);
     FetchIR();
     if (tracing()) {
         const std::string pcText =
@@ -26,11 +28,23 @@ void Processor::StepPrg() {
 
 RunReport Processor::RunPrg(uint64_t limit) {
     RunReport report;
+    const InstructionRegister entryIR = st_.IR;
     FetchIR();
     const auto halted = [this] { return st_.IR.word() == isa::kHaltWord; };
-    while (!halted() && !st_.IsBreakpoint(st_.PC) && report.steps < limit) {
+    const auto mayStep = [&] {
+        return !halted() && !st_.IsBreakpoint(st_.PC) && report.steps < limit;
+    };
+    if (mayStep()) {
         StepPrg();
         ++report.steps;
+        // The first step found IR as the Run's own fetch left it; stepping
+        // back over it must give back the IR from before the Run.
+        if (history_)
+            history_->AmendLastIR(entryIR);
+        while (mayStep()) {
+            StepPrg();
+            ++report.steps;
+        }
     }
     report.halt = halted();
     report.breakpoint = st_.IsBreakpoint(st_.PC);

@@ -52,6 +52,18 @@ void TraceLog::Clear() {
     ++generation_;
 }
 
+void TraceLog::Truncate(std::size_t n) {
+    if (n >= count_)
+        return;
+    // The first removed line marks where its block's text now ends; the
+    // blocks after it hold only removed lines.
+    const Entry first = pages_[n / kPageEntries][n % kPageEntries];
+    blocks_.resize(first.block + 1);
+    blocks_.back().used = first.offset;
+    pages_.resize((n + kPageEntries - 1) / kPageEntries);
+    count_ = n;
+}
+
 std::string_view TraceLog::line(std::size_t index) const {
     if (index >= count_)
         return {};

@@ -37,6 +37,9 @@ public:
 
     // Removes every line.
     void Clear();
+    // Keeps the first n lines and removes the rest (stepping back removes
+    // what the undone instruction wrote). Does nothing when n >= size().
+    void Truncate(std::size_t n);
 
     std::size_t size() const { return count_; }
     bool empty() const { return count_ == 0; }

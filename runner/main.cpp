@@ -1,7 +1,6 @@
-// kovar3-run: executes a memory image without windows and prints its trace.
-//
-//   kovar3-run [--step N | --run] [--limit N] [--fl] [--no-trace] [--state]
-//              [--save FILE] IMAGE
+// kovar3-run: executes memory images without windows; prints the trace of
+// one image, or checks many against expected values (`--help` tells all).
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -9,69 +8,61 @@
 #include <string_view>
 #include <vector>
 
+#include "atomic_file.h"
+#include "check.h"
+#include "expect.h"
 #include "hex_op.h"
+#include "load_program.h"
 #include "memory_image.h"
+#include "options.h"
 #include "processor.h"
 #include "show_error.h"
+
+#ifndef KOVAR_VERSION
+#define KOVAR_VERSION "3.0"
+#endif
 
 namespace {
 
 using namespace kovar;
+using namespace kovar::runner;
 
-constexpr const char* kUsage =
-    "usage: kovar3-run [--step N | --run] [--limit N] [--fl] [--no-trace] [--state] "
-    "[--save FILE] IMAGE";
+// Exit codes.
+constexpr int kOk = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+constexpr int kDiffers = 3;
 
-struct Options {
-    bool run = false;
-    bool step = false;
-    uint64_t steps = 0;
-    bool limitGiven = false;
-    uint64_t limit = kDefaultStepLimit;
-    bool fl = false;
-    bool noTrace = false;
-    bool state = false;
-    bool saveGiven = false;
-    std::string saveFile;
-    std::vector<std::string> images;
-};
+void writeErr(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "kovar3-run: %s\n", message.c_str());
-    return 2;
+    writeErr("kovar3-run: " + message + "\n");
+    return kUsage;
 }
 
-// Decimal digits only, no sign, no blanks; at most 2^64 - 1.
-enum class Number { Ok, Malformed, TooLarge };
-Number parseNumber(const char* text, uint64_t& out) {
-    if (text == nullptr || *text == '\0')
-        return Number::Malformed;
-    uint64_t v = 0;
-    bool tooLarge = false;
-    for (const char* c = text; *c; ++c) {
-        if (*c < '0' || *c > '9')
-            return Number::Malformed;
-        const auto d = static_cast<uint64_t>(*c - '0');
-        if (v > (UINT64_MAX - d) / 10)
-            tooLarge = true;
-        else
-            v = v * 10 + d;
-    }
-    if (tooLarge)
-        return Number::TooLarge;
-    out = v;
-    return Number::Ok;
-}
-
-int numberError(const char* option, Number result) {
-    return usageError(std::string(option) + (result == Number::TooLarge
-                                                 ? " needs a number below 18446744073709551616"
-                                                 : " needs a decimal number"));
+void writeOut(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 void writeLine(std::string_view line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    writeOut(line);
     std::fputc('\n', stdout);
+}
+
+// Everything written to standard output must have arrived: a full disk or a
+// closed file turns a success into a failure with a message.
+int finishOutput(int code) {
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int err = errno != 0 ? errno : EIO;
+        writeErr("kovar3-run: Ошибка записи файла: стандартный вывод\n" +
+                 FileErrorCause(err, true) + "\n");
+        return kFailed;
+    }
+    return code;
 }
 
 std::string words(const int32_t* w, int n) {
@@ -84,116 +75,99 @@ std::string words(const int32_t* w, int n) {
     return s;
 }
 
-} // namespace
+void writeState(const MachineState& state) {
+    std::string out;
+    out += "PC: " + Hex8(static_cast<uint32_t>(state.PC)) + "\n";
+    out += "IR: " + state.IR.text() + "\n";
+    out += std::string("FL: ") + (state.FL ? "1" : "0") + "\n";
+    out += std::string("C: ") + (state.C ? "1" : "0") + "\n";
+    out += "DS: " + words(state.DS.data(), kStackDepth) + "\n";
+    out += "RS: " + words(state.RS.data(), kStackDepth) + "\n";
+    out += "URD: " + words(state.URD.data(), kUserRegisters) + "\n";
+    writeOut(out);
+}
 
-int main(int argc, char** argv) {
-    // A file-size limit must make a write fail, not end the program.
-    std::signal(SIGXFSZ, SIG_IGN);
-
-    Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        const auto needValue = [&](std::string_view) -> const char* {
-            return i + 1 < argc ? argv[++i] : nullptr;
-        };
-        if (arg == "--run") {
-            if (o.run)
-                return usageError("--run given twice");
-            o.run = true;
-        } else if (arg == "--step") {
-            if (o.step)
-                return usageError("--step given twice");
-            o.step = true;
-            if (const Number r = parseNumber(needValue(arg), o.steps); r != Number::Ok)
-                return numberError("--step", r);
-        } else if (arg == "--limit") {
-            if (o.limitGiven)
-                return usageError("--limit given twice");
-            o.limitGiven = true;
-            if (const Number r = parseNumber(needValue(arg), o.limit); r != Number::Ok)
-                return numberError("--limit", r);
-        } else if (arg == "--fl") {
-            if (o.fl)
-                return usageError("--fl given twice");
-            o.fl = true;
-        } else if (arg == "--no-trace") {
-            if (o.noTrace)
-                return usageError("--no-trace given twice");
-            o.noTrace = true;
-        } else if (arg == "--state") {
-            if (o.state)
-                return usageError("--state given twice");
-            o.state = true;
-        } else if (arg == "--save") {
-            if (o.saveGiven)
-                return usageError("--save given twice");
-            o.saveGiven = true;
-            const char* v = needValue(arg);
-            if (!v)
-                return usageError("--save needs a file name");
-            o.saveFile = v;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option " + std::string(arg) + "; " + kUsage);
-        } else {
-            o.images.emplace_back(arg);
-        }
-    }
-    if (o.run && o.step)
-        return usageError("--step and --run exclude each other");
-    if (o.images.size() != 1)
-        return usageError(o.images.empty() ? std::string("no image given; ") + kUsage
-                                           : std::string("more than one image given"));
-
-    static char outBuffer[1 << 16];
-    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
-
+// One image: its trace, optionally its state, its differences from the
+// expected values and a save.
+int runSingle(const Options& o, const std::vector<Expectation>& expected) {
     MachineState state;
     bool openFailed = false;
     SetErrorHandler([](std::string_view message) {
         std::fflush(stdout);
-        std::fwrite(message.data(), 1, message.size(), stderr);
-        std::fputc('\n', stderr);
-        std::fflush(stderr);
+        writeErr(std::string(message) + "\n");
     });
     {
         // A failure to open is a usage error of the runner.
         ErrorHandler previous = SetErrorHandler([&](std::string_view message) {
             openFailed = true;
-            std::fprintf(stderr, "kovar3-run: %.*s\n", static_cast<int>(message.size()),
-                         message.data());
+            writeErr("kovar3-run: " + std::string(message) + "\n");
         });
-        LoadDmp(state, o.images.front());
+        LoadProgram(state, o.images.front());
         SetErrorHandler(previous);
     }
     if (openFailed)
-        return 2;
-    state.FL = o.fl;
+        return kUsage;
+    state.FL = o.settings.fl;
 
     TraceLog log;
     log.setEnabled(!o.noTrace);
     log.setSink(writeLine);
     Processor cpu(state, log);
-    if (o.step) {
-        for (uint64_t n = 0; n < o.steps; ++n)
+    if (o.settings.step) {
+        for (uint64_t n = 0; n < o.settings.steps; ++n)
             cpu.StepPrg();
     } else {
-        cpu.RunPrg(o.limit);
+        cpu.RunPrg(o.settings.limit);
     }
 
-    if (o.state) {
-        std::string out;
-        out += "PC: " + Hex8(static_cast<uint32_t>(state.PC)) + "\n";
-        out += "IR: " + state.IR.text() + "\n";
-        out += std::string("FL: ") + (state.FL ? "1" : "0") + "\n";
-        out += std::string("C: ") + (state.C ? "1" : "0") + "\n";
-        out += "DS: " + words(state.DS.data(), kStackDepth) + "\n";
-        out += "RS: " + words(state.RS.data(), kStackDepth) + "\n";
-        out += "URD: " + words(state.URD.data(), kUserRegisters) + "\n";
-        std::fwrite(out.data(), 1, out.size(), stdout);
-    }
-    std::fflush(stdout);
+    if (o.state)
+        writeState(state);
+    const std::vector<Mismatch> mismatches = CheckExpectations(state, expected);
+    for (const Mismatch& m : mismatches)
+        writeLine(m.text());
 
+    int code = finishOutput(mismatches.empty() ? kOk : kDiffers);
     if (o.saveGiven && !SaveDmp(state, o.saveFile))
-        return 1;
-    return 0;
+        code = kFailed;
+    return code;
+}
+
+// Many images: one row each (or one JSON document), no trace.
+int runBatch(const Options& o, const std::vector<Expectation>& expected) {
+    std::vector<ImageResult> results;
+    bool allPass = true;
+    for (const std::string& image : o.images) {
+        ImageResult r = CheckImage(image, o.settings, expected);
+        allPass = allPass && r.pass();
+        if (o.report == Report::Json)
+            results.push_back(std::move(r));
+        else
+            writeLine(TextRow(r));
+    }
+    if (o.report == Report::Json)
+        writeOut(JsonReport(results));
+    return finishOutput(allPass ? kOk : kDiffers);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // A file-size limit must make a write fail, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    static char outBuffer[1 << 16];
+    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+
+    Options o;
+    std::string error;
+    switch (ParseOptions(std::vector<std::string>(argv + 1, argv + argc), o, error)) {
+    case Parsed::Help: writeOut(kHelpText); return finishOutput(kOk);
+    case Parsed::Version: writeOut("kovar3-run " KOVAR_VERSION "\n"); return finishOutput(kOk);
+    case Parsed::Error: return usageError(error);
+    case Parsed::Run: break;
+    }
+
+    std::vector<Expectation> expected;
+    if (o.expectGiven && !ReadExpectations(o.expectFile, expected, error))
+        return usageError(error);
+    return o.batch() ? runBatch(o, expected) : runSingle(o, expected);
 }

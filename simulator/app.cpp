@@ -41,7 +41,7 @@ KovarApp::~KovarApp() {
     kovar::SetErrorHandler(previousHandler_);
 }
 
-void KovarApp::start() {
+void KovarApp::start(const QString& imageFile) {
     form1->adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -50,4 +50,14 @@ void KovarApp::start() {
     form1->show();
     form1->raise();
     form1->activateWindow();
+    if (!imageFile.isEmpty()) {
+        // The window has not been activated yet: draw the empty machine now,
+        // so that an error dialog about the file stands over a filled window.
+        form1->RefreshMem();
+        form1->RefreshStack(kovar::StackId::DS);
+        form1->RefreshStack(kovar::StackId::RS);
+        form1->RefreshURD();
+        form1->RefreshPC();
+        form1->loadImageFile(imageFile);
+    }
 }

@@ -3,6 +3,7 @@
 // tests build the program the same way.
 #pragma once
 
+#include <QString>
 #include <QWidget>
 #include <memory>
 
@@ -24,8 +25,10 @@ public:
     KovarApp(const KovarApp&) = delete;
     KovarApp& operator=(const KovarApp&) = delete;
 
-    // Shows the main window, centred on the screen.
-    void start();
+    // Shows the main window, centred on the screen. With a file name, the
+    // memory image is then loaded as "Загрузить" would load it (a file that
+    // cannot be read is reported in the error dialog over the window).
+    void start(const QString& imageFile = QString());
 
     kovar::MachineState state;
     kovar::TraceLog log;

@@ -83,6 +83,7 @@ TForm1::TForm1(kovar::MachineState& state, kovar::TraceLog& log, QWidget* parent
     buildFixedControls(client);
     buildMenu();
     FormCreate();
+    buildStudyAids();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     askSaveFileName = [this] {
@@ -358,6 +359,7 @@ void TForm1::redrawMem() {
         if (l->text() != text)
             l->setText(text);
     }
+    highlightMemCells();
 }
 
 void TForm1::RefreshMem() {
@@ -581,13 +583,13 @@ void TForm1::runCommand(const std::function<void()>& command) {
 }
 
 void TForm1::N6Click() {
-    runCommand([this] { cpu_.RunPrg(); });
+    studyCommand([this] { cpu_.RunPrg(); });
 }
 void TForm1::BitBtn5Click() {
     N6Click();
 }
 void TForm1::N7Click() {
-    runCommand([this] { cpu_.StepPrg(); });
+    studyCommand([this] { cpu_.StepPrg(); });
 }
 
 void TForm1::BitBtn4Click() {
@@ -637,7 +639,12 @@ void TForm1::N11Click() {
     const QString name = askOpenFileName ? askOpenFileName() : QString();
     if (name.isEmpty())
         return;
-    if (kovar::LoadDmp(st_, S(name)))
+    loadImageFile(name);
+}
+
+bool TForm1::loadImageFile(const QString& name) {
+    const bool loaded = kovar::LoadDmp(st_, S(name));
+    if (loaded)
         unsaved_ = false; // the machine is now the file's
     RefreshMem();
     RefreshStack(StackId::DS);
@@ -645,6 +652,7 @@ void TForm1::N11Click() {
     RefreshURD();
     RefreshPC();
     machineReplaced();
+    return loaded;
 }
 
 void TForm1::N12Click() {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "history.h"
 #include "machine_state.h"
 #include "processor.h"
 #include "trace_log.h"
@@ -61,6 +62,10 @@ public:
     // Whether the user changed the machine since it was last saved, loaded
     // or emptied (Step and Run are not changes of the user's work).
     bool hasUnsavedChanges() const { return unsaved_; }
+
+    // Loads a memory image as "Загрузить" does once the name is known (a file
+    // that cannot be read is reported); false when it could not be read.
+    bool loadImageFile(const QString& name);
 
     // Views of the machine, called by the core and the other windows. During
     // a command they only mark the view stale; it is redrawn once when the
@@ -213,4 +218,49 @@ private:
     bool staleURD_ = false;
     bool stalePC_ = false;
     bool unsaved_ = false;
+
+    // ---- study aids: step back, restart, continue, highlights of what a
+    // command changed, decimal tooltips, the breakpoint list, the trace file.
+public:
+    QAction* NStepBack;    // Шаг назад
+    QAction* NRestart;     // Перезапуск
+    QAction* NContinue;    // Продолжить
+    QAction* NBreakpoints; // Точки останова
+    QAction* NSaveTrace;   // Сохранить трассу...
+    QAction* NToggleMark;  // F5 on a memory cell
+    QPushButton* BtnStepBack;
+    QPushButton* BtnRestart;
+    QPushButton* BtnContinue;
+
+    // The name of the trace file, replaceable like the image dialogs.
+    std::function<QString()> askTraceFileName;
+
+    kovar::History& history();
+    bool hasRestartPoint() const;
+    // Whether the command that ran last changed the shown value.
+    bool isHighlighted(QWidget* field) const;
+    QWidget* breakpointWindow() const;
+
+    void StepBackClick();
+    void RestartClick();
+    void ContinueClick();
+    void SaveTraceClick();
+    void BreakpointsClick();
+    void ToggleMarkClick();
+
+private:
+    struct Study;
+    void buildStudyAids();
+    // Runs a Step or Run command: notes the restart point and the state
+    // before it, then marks what it changed.
+    void studyCommand(const std::function<void()>& command);
+    void startNewHistory();
+    void markChanges(const kovar::MachineState& before);
+    void applyHighlights();
+    void highlightMemCells();
+    void refreshAll();
+    struct StudyDeleter {
+        void operator()(Study* study) const;
+    };
+    std::unique_ptr<Study, StudyDeleter> study_;
 };

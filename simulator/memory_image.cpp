@@ -22,11 +22,12 @@ int32_t getWord(const uint8_t* in) {
     return static_cast<int32_t>(v);
 }
 
-void reportWrite(const std::string& name) {
-    ShowError("Ошибка записи файла: " + name);
-}
-void reportRead(const std::string& name) {
-    ShowError("Ошибка чтения файла: " + name);
+// The file's name on the first line, the reason on the second.
+void report(const char* what, const std::string& name, const std::string& cause) {
+    std::string message = what + name;
+    if (!cause.empty())
+        message += "\n" + cause;
+    ShowError(message);
 }
 
 } // namespace
@@ -73,8 +74,9 @@ void DecodeImage(MachineState& state, const uint8_t* bytes, std::size_t length) 
 
 bool SaveDmp(const MachineState& state, const std::string& fileName) {
     const ImageBytes img = EncodeImage(state);
-    if (!WriteFileAtomically(fileName, img.data(), img.size())) {
-        reportWrite(fileName);
+    std::string cause;
+    if (!WriteFileAtomically(fileName, img.data(), img.size(), &cause)) {
+        report("Ошибка записи файла: ", fileName, cause);
         return false;
     }
     return true;
@@ -82,8 +84,9 @@ bool SaveDmp(const MachineState& state, const std::string& fileName) {
 
 bool LoadDmp(MachineState& state, const std::string& fileName) {
     std::string bytes;
-    if (!ReadFileBytes(fileName, kImageSize, bytes)) {
-        reportRead(fileName);
+    std::string cause;
+    if (!ReadFileBytes(fileName, kImageSize, bytes, &cause)) {
+        report("Ошибка чтения файла: ", fileName, cause);
         return false;
     }
     DecodeImage(state, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());

@@ -29,12 +29,14 @@ void DecodeImage(MachineState& state, const uint8_t* bytes, std::size_t length);
 
 // Writes the image through a temporary file renamed over the target, so a
 // failed save leaves any earlier file intact. Failures are reported with
-// ShowError ("Ошибка записи файла: <name>") and return false.
+// ShowError ("Ошибка записи файла: <name>" and the reason on a second line)
+// and return false.
 bool SaveDmp(const MachineState& state, const std::string& fileName);
 
-// Reads the file (opened read-only) into the state. A file that cannot be
-// opened or read is reported ("Ошибка чтения файла: <name>"), returns false
-// and leaves the state unchanged.
+// Reads the file (opened read-only) into the state. Anything but a regular
+// file, and a file that cannot be opened or read, is reported ("Ошибка
+// чтения файла: <name>" and the reason on a second line), returns false and
+// leaves the state unchanged.
 bool LoadDmp(MachineState& state, const std::string& fileName);
 
 } // namespace kovar

@@ -14,6 +14,8 @@ class ShortcutFilter : public QObject {
 public:
     ShortcutFilter(QList<QAction*> actions, QObject* parent);
     ~ShortcutFilter() override;
+    // More entries whose keys act from every window.
+    void addActions(const QList<QAction*>& actions) { actions_ += actions; }
 
     // Runs before any action's short-cut acts (outside modal dialogs), for
     // example to commit text typed into the focused field.

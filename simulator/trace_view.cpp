@@ -3,10 +3,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontMetricsF>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolButton>
 #include <algorithm>
 #include <climits>
 
@@ -14,7 +18,13 @@
 
 namespace {
 constexpr int kMargin = 3;
+constexpr std::string_view kHeadingStart = "PC: ";
+constexpr std::string_view kHeadingIR = " IR: ";
 } // namespace
+
+bool TraceView::isHeading(std::string_view line) {
+    return line.starts_with(kHeadingStart) && line.find(kHeadingIR) != std::string_view::npos;
+}
 
 TraceView::TraceView(const kovar::TraceLog& log, QWidget* parent)
     : QAbstractScrollArea(parent), log_(log), generation_(log.generation()) {
@@ -24,7 +34,106 @@ TraceView::TraceView(const kovar::TraceLog& log, QWidget* parent)
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     viewport()->setCursor(Qt::IBeamCursor);
+
+    findBar_ = new QFrame(this);
+    static_cast<QFrame*>(findBar_)->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    findBar_->setAutoFillBackground(true);
+    findField_ = new QLineEdit(findBar_);
+    findField_->setPlaceholderText(QStringLiteral("Найти"));
+    findField_->setToolTip(QStringLiteral("Enter — следующее, Shift+Enter — предыдущее, "
+                                          "Esc — закрыть"));
+    const auto tool = [this](Qt::ArrowType arrow, const QString& hint) {
+        auto* b = new QToolButton(findBar_);
+        b->setArrowType(arrow);
+        b->setToolTip(hint);
+        b->setAutoRaise(true);
+        return b;
+    };
+    QToolButton* previous = tool(Qt::UpArrow, QStringLiteral("Предыдущее (Shift+Enter)"));
+    QToolButton* next = tool(Qt::DownArrow, QStringLiteral("Следующее (Enter)"));
+    auto* close = new QToolButton(findBar_);
+    close->setText(QStringLiteral("×"));
+    close->setToolTip(QStringLiteral("Закрыть (Esc)"));
+    close->setAutoRaise(true);
+    auto* row = new QHBoxLayout(findBar_);
+    row->setContentsMargins(2, 2, 2, 2);
+    row->setSpacing(1);
+    row->addWidget(findField_, 1);
+    row->addWidget(previous);
+    row->addWidget(next);
+    row->addWidget(close);
+    connect(previous, &QToolButton::clicked, this, [this] { findNext(true); });
+    connect(next, &QToolButton::clicked, this, [this] { findNext(false); });
+    connect(close, &QToolButton::clicked, this, &TraceView::closeFind);
+    connect(findField_, &QLineEdit::textChanged, viewport(), [this] { viewport()->update(); });
+    findField_->installEventFilter(this);
+    findBar_->hide();
+
     relayout();
+}
+
+// ---- find ----
+
+void TraceView::placeFindBar() {
+    const int h = findBar_->sizeHint().height();
+    const QRect area = viewport()->geometry();
+    findBar_->setGeometry(area.left(), area.bottom() + 1, area.width(), h);
+}
+
+void TraceView::openFind() {
+    if (findBar_->isHidden()) {
+        setViewportMargins(0, 0, 0, findBar_->sizeHint().height());
+        findBar_->show();
+        placeFindBar();
+    }
+    findField_->selectAll();
+    findField_->setFocus(Qt::ShortcutFocusReason);
+}
+
+void TraceView::closeFind() {
+    if (findBar_->isHidden())
+        return;
+    findBar_->hide();
+    setViewportMargins(0, 0, 0, 0);
+    setFocus(Qt::OtherFocusReason);
+    viewport()->update();
+}
+
+bool TraceView::matches(std::size_t line, const QString& needle) const {
+    return lineText(line).contains(needle, Qt::CaseInsensitive);
+}
+
+bool TraceView::findNext(bool backwards) {
+    const QString needle = findField_->text();
+    const std::size_t n = starts_.size();
+    if (needle.isEmpty() || n == 0)
+        return false;
+    std::size_t at = current_ == kNone ? (backwards ? 0 : n - 1) : current_;
+    for (std::size_t k = 0; k < n; ++k) {
+        at = backwards ? (at == 0 ? n - 1 : at - 1) : (at + 1 == n ? 0 : at + 1);
+        if (matches(at, needle)) {
+            anchor_ = current_ = at;
+            ensureVisible(at);
+            viewport()->update();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TraceView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == findField_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            findNext(key->modifiers() & Qt::ShiftModifier);
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape) {
+            closeFind();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 // ---- layout ----
@@ -115,6 +224,7 @@ void TraceView::relayout() {
     laidOutWidth_ = viewport()->width();
     starts_.clear();
     totalRows_ = 0;
+    lastHeading_ = kNone;
     generation_ = log_.generation();
     if (anchor_ != kNone && anchor_ >= log_.size())
         anchor_ = current_ = kNone;
@@ -127,6 +237,7 @@ bool TraceView::sync() {
     bool changed = false;
     if (generation_ != log_.generation()) {
         generation_ = log_.generation();
+        lastHeading_ = kNone;
         starts_.clear();
         totalRows_ = 0;
         anchor_ = current_ = kNone;
@@ -135,14 +246,34 @@ bool TraceView::sync() {
     }
     const std::size_t lines = log_.size();
     changed = changed || starts_.size() != lines;
+    if (lines < starts_.size()) {
+        totalRows_ = starts_[lines];
+        starts_.resize(lines);
+        if (anchor_ != kNone && (anchor_ >= lines || current_ >= lines))
+            anchor_ = current_ = kNone;
+        findLastHeading(lines);
+    }
     starts_.reserve(lines);
     for (std::size_t i = starts_.size(); i < lines; ++i) {
+        const std::string_view text = log_.line(i);
         starts_.push_back(totalRows_);
-        totalRows_ += static_cast<uint64_t>(countRows(log_.line(i)));
+        totalRows_ += static_cast<uint64_t>(countRows(text));
+        if (isHeading(text))
+            lastHeading_ = i;
     }
     updateScrollBar();
     viewport()->update();
     return changed;
+}
+
+// The latest heading among the first `end` lines.
+void TraceView::findLastHeading(std::size_t end) {
+    lastHeading_ = kNone;
+    for (std::size_t i = end; i-- > 0;)
+        if (isHeading(log_.line(i))) {
+            lastHeading_ = i;
+            return;
+        }
 }
 
 void TraceView::updateScrollBar() {
@@ -202,21 +333,48 @@ void TraceView::paintEvent(QPaintEvent*) {
     int skip = static_cast<int>(first - starts_[line]);
     const int rows = visibleRows() + 1;
     const QPalette& pal = palette();
-    const QFontMetrics metrics(font());
+    const QFont normal = font();
+    QFont bold = normal;
+    bold.setBold(true);
+    const QFontMetrics metrics(normal);
+    const QString needle = findBar_->isVisible() ? findField_->text() : QString();
+    const QColor match(255, 180, 0, 110);
+    QColor rule = pal.color(QPalette::Text);
+    rule.setAlpha(70);
     int y = 0;
     for (int drawn = 0; drawn < rows && line < starts_.size(); ++line) {
-        const QString text = lineText(line);
+        const std::string_view raw = log_.line(line);
+        const QString text = kovar::ui::Q(raw);
         const std::vector<Segment> segments = wrap(text);
         const bool selected = hasSelection() && line >= selectionFirst() && line <= selectionLast();
+        const bool heading = isHeading(raw);
+        if (heading && line > 0 && skip == 0) {
+            p.setPen(rule);
+            p.drawLine(0, y, viewport()->width(), y);
+        }
+        p.setFont(line == lastHeading_ ? bold : normal);
+        const bool found = !needle.isEmpty() && text.contains(needle, Qt::CaseInsensitive);
         for (std::size_t s = static_cast<std::size_t>(skip); s < segments.size() && drawn < rows;
              ++s, ++drawn) {
             const QRect row(0, y, viewport()->width(), rowHeight_);
+            const QString part = text.mid(segments[s].begin, segments[s].end - segments[s].begin);
             if (selected)
-                p.fillRect(row, pal.brush(hasFocus() ? QPalette::Active : QPalette::Inactive,
+                p.fillRect(row, pal.brush(hasFocus() || findField_->hasFocus() ? QPalette::Active
+                                                                               : QPalette::Inactive,
                                           QPalette::Highlight));
+            if (found) {
+                // Marks every occurrence inside this row.
+                const QFontMetrics m(p.font());
+                for (qsizetype at = part.indexOf(needle, 0, Qt::CaseInsensitive); at >= 0;
+                     at = part.indexOf(needle, at + 1, Qt::CaseInsensitive)) {
+                    const int left = kMargin + m.horizontalAdvance(part.left(at));
+                    p.fillRect(QRect(left, y, m.horizontalAdvance(part.mid(at, needle.size())),
+                                     rowHeight_),
+                               match);
+                }
+            }
             p.setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
-            p.drawText(kMargin, y + metrics.ascent(),
-                       text.mid(segments[s].begin, segments[s].end - segments[s].begin));
+            p.drawText(kMargin, y + metrics.ascent(), part);
             y += rowHeight_;
         }
         skip = 0;
@@ -225,6 +383,8 @@ void TraceView::paintEvent(QPaintEvent*) {
 
 void TraceView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    if (findBar_->isVisible())
+        placeFindBar();
     if (viewport()->width() != laidOutWidth_)
         relayout();
     else
@@ -316,6 +476,14 @@ void TraceView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TraceView::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Find)) {
+        openFind();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && findBar_->isVisible()) {
+        closeFind();
+        return;
+    }
     if (event->matches(QKeySequence::SelectAll)) {
         selectAll();
         return;

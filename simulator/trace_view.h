@@ -3,6 +3,8 @@
 // the first visual row of each line (8 bytes a line) so that appending a
 // thousand lines costs the same whether the pane holds a hundred or ten
 // million. Lines are selected whole and copied through the context menu.
+// A thin rule separates instructions (before each step's heading line), the
+// latest heading is drawn bold, and Ctrl+F opens a find bar at the bottom.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -14,13 +16,17 @@
 
 #include "trace_log.h"
 
+class QLineEdit;
+class QToolButton;
+
 class TraceView : public QAbstractScrollArea {
     Q_OBJECT
 public:
     explicit TraceView(const kovar::TraceLog& log, QWidget* parent = nullptr);
 
     // Brings the pane up to the log: new lines are laid out, a cleared log
-    // empties the pane. Returns true when lines changed.
+    // empties the pane, a shortened log (a step undone) drops its last lines.
+    // Returns true when lines changed.
     bool sync();
     void scrollToBottom();
 
@@ -41,6 +47,20 @@ public:
     QString selectedText() const;
     void copy() const;
 
+    // A step's heading line: "PC: <PC field> IR: <word> <bits>".
+    static bool isHeading(std::string_view line);
+    // The most recent heading line, drawn bold; SIZE_MAX when there is none.
+    std::size_t lastHeading() const { return lastHeading_; }
+
+    // The find bar: its text is looked for in every line, case-insensitively.
+    QWidget* findBar() const { return findBar_; }
+    QLineEdit* findField() const { return findField_; }
+    void openFind();
+    void closeFind();
+    // Selects the next (or previous) line holding the text, wrapping around;
+    // false when no line holds it.
+    bool findNext(bool backwards = false);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -48,6 +68,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     static constexpr std::size_t kNone = SIZE_MAX;
@@ -67,6 +88,9 @@ private:
     std::size_t lineAt(int y) const;
     void moveCurrent(std::size_t line, bool extend);
     void ensureVisible(std::size_t line);
+    void findLastHeading(std::size_t from);
+    void placeFindBar();
+    bool matches(std::size_t line, const QString& needle) const;
 
     const kovar::TraceLog& log_;
     uint64_t generation_ = 0;
@@ -78,4 +102,7 @@ private:
     mutable QHash<QChar, qreal> otherAdvance_;
     std::size_t anchor_ = kNone;
     std::size_t current_ = kNone;
+    std::size_t lastHeading_ = kNone;
+    QWidget* findBar_ = nullptr;
+    QLineEdit* findField_ = nullptr;
 };

@@ -536,7 +536,8 @@ private slots:
         w->askOpenFileName = [&] { return dir.filePath(QStringLiteral("missing.emu")); };
         QTest::keyClick(w, Qt::Key_F3);
         QCOMPARE(errors, QStringList{QStringLiteral("Ошибка чтения файла: ") +
-                                     dir.filePath(QStringLiteral("missing.emu"))});
+                                     dir.filePath(QStringLiteral("missing.emu")) +
+                                     QStringLiteral("\nнет такого файла")});
         QCOMPARE(app->state.DS[15], -2);
     }
 
@@ -804,9 +805,10 @@ private slots:
                           QPoint(20, 3 * row + row / 2));
         QCOMPARE(pane->selectedText(), QStringLiteral("ALU\nSOS: 00000003\n"));
         const QList<QAction*> actions = pane->actions();
-        QCOMPARE(actions.size(), 2);
+        QCOMPARE(actions.size(), 3);
         QCOMPARE(actions[0]->text(), QStringLiteral("Copy"));
         QCOMPARE(actions[1]->text(), QStringLiteral("Select all"));
+        QCOMPARE(actions[2]->text(), QStringLiteral("Сохранить трассу..."));
         actions[0]->trigger();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("ALU\nSOS: 00000003\n"));
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "atomic_file.h"
 #include "memory_image.h"
 #include "show_error.h"
 #include "test_support.h"
@@ -340,7 +343,7 @@ TEST(ImageLoadFailure, MissingFileIsReportedAndChangesNothing) {
     const MachineState before = s;
     MessageRecorder rec;
     EXPECT_FALSE(LoadDmp(s, name));
-    EXPECT_EQ(rec.messages, std::vector<std::string>{kReadError + name});
+    EXPECT_EQ(rec.messages, std::vector<std::string>{kReadError + name + "\nнет такого файла"});
     EXPECT_TRUE(s == before);
 }
 
@@ -352,7 +355,7 @@ TEST(ImageLoadFailure, DirectoryIsReportedAndChangesNothing) {
     const MachineState before = s;
     MessageRecorder rec;
     EXPECT_FALSE(LoadDmp(s, name));
-    EXPECT_EQ(rec.messages, std::vector<std::string>{kReadError + name});
+    EXPECT_EQ(rec.messages, std::vector<std::string>{kReadError + name + "\nэто папка"});
     EXPECT_TRUE(s == before);
 }
 
@@ -377,7 +380,7 @@ TEST(ImageSaveFailure, MissingDirectoryIsReported) {
     const std::string name = dir.file("no/such/dir/a.emu");
     MessageRecorder rec;
     EXPECT_FALSE(SaveDmp(Distinct(), name));
-    EXPECT_EQ(rec.messages, std::vector<std::string>{kWriteError + name});
+    EXPECT_EQ(rec.messages, std::vector<std::string>{kWriteError + name + "\nнет такой папки"});
     EXPECT_TRUE(dir.names().empty());
 }
 
@@ -387,7 +390,7 @@ TEST(ImageSaveFailure, DirectoryInTheWayIsReportedAndKept) {
     fs::create_directory(name);
     MessageRecorder rec;
     EXPECT_FALSE(SaveDmp(Distinct(), name));
-    EXPECT_EQ(rec.messages, std::vector<std::string>{kWriteError + name});
+    EXPECT_EQ(rec.messages, std::vector<std::string>{kWriteError + name + "\nэто папка"});
     EXPECT_TRUE(fs::is_directory(name));
     EXPECT_EQ(dir.names(), std::vector<std::string>{"taken.emu"});
 }
@@ -474,7 +477,7 @@ TEST(ImageSaveFailure, WriteFailingPartWayKeepsTheOldFile) {
 
     const ChildResult r = SaveUnderSizeLimit(Distinct(), name);
     EXPECT_EQ(r.exitCode, 0) << "SaveDmp should report failure";
-    EXPECT_EQ(r.message, kWriteError + name);
+    EXPECT_EQ(r.message, kWriteError + name + "\nфайл слишком велик");
     EXPECT_EQ(ReadFile(name), before);
     EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.emu"}) << "temporary file left";
 }
@@ -484,8 +487,180 @@ TEST(ImageSaveFailure, WriteFailingPartWayCreatesNothing) {
     const std::string name = dir.file("fresh.emu");
     const ChildResult r = SaveUnderSizeLimit(Distinct(), name);
     EXPECT_EQ(r.exitCode, 0) << "SaveDmp should report failure";
-    EXPECT_EQ(r.message, kWriteError + name);
+    EXPECT_EQ(r.message, kWriteError + name + "\nфайл слишком велик");
     EXPECT_TRUE(dir.names().empty());
+}
+
+// ---------------------------------------------------------------- targets that are not regular
+// files
+
+// Makes the target in the folder and returns its name; an empty name means
+// this system cannot make it (a device node needs root).
+using MakeTarget = std::string (*)(const TempDir&);
+
+struct TargetCase {
+    const char* kind;
+    MakeTarget make;
+    const char* cause; // the same for loading and saving
+};
+
+std::string MakeFifo(const TempDir& d) {
+    return ::mkfifo(d.file("pipe.emu").c_str(), 0644) == 0 ? d.file("pipe.emu") : "";
+}
+std::string MakeLinkToFifo(const TempDir& d) {
+    fs::create_symlink(MakeFifo(d), d.file("to-pipe.emu"));
+    return d.file("to-pipe.emu");
+}
+std::string MakeLoop(const TempDir& d) {
+    fs::create_symlink("b.emu", d.file("a.emu"));
+    fs::create_symlink("a.emu", d.file("b.emu"));
+    return d.file("a.emu");
+}
+std::string MakeSelfLink(const TempDir& d) {
+    fs::create_symlink("self.emu", d.file("self.emu"));
+    return d.file("self.emu");
+}
+std::string MakeFolder(const TempDir& d) {
+    fs::create_directory(d.file("folder.emu"));
+    return d.file("folder.emu");
+}
+std::string MakeDevice(const TempDir& d) {
+    // The same device as /dev/null; only root may make it.
+    const std::string name = d.file("null.emu");
+    return ::mknod(name.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0 ? name : "";
+}
+std::string MakeFileAsFolder(const TempDir& d) {
+    WriteFile(d.file("plain.emu"), Bytes(4, 1));
+    return d.file("plain.emu/inner.emu");
+}
+
+class ImageTargetKind : public ::testing::TestWithParam<TargetCase> {};
+
+// Neither a load nor a save waits, reads or replaces anything: the folder
+// holds the same names of the same kinds afterwards, the state is untouched.
+TEST_P(ImageTargetKind, LoadAndSaveAreRefusedWithTheCause) {
+    const TargetCase c = GetParam();
+    TempDir dir;
+    const std::string name = c.make(dir);
+    if (name.empty())
+        GTEST_SKIP() << c.kind << " cannot be made here";
+    const auto kinds = [&] {
+        std::vector<std::pair<std::string, fs::file_type>> out;
+        for (const std::string& n : dir.names())
+            out.emplace_back(n, fs::symlink_status(dir.file(n)).type());
+        return out;
+    };
+    const auto before = kinds();
+
+    ::alarm(30); // a blocking open ends the test program instead of the run
+    MachineState s = OldState();
+    const MachineState old = s;
+    MessageRecorder rec;
+    EXPECT_FALSE(LoadDmp(s, name));
+    EXPECT_TRUE(s == old);
+    EXPECT_FALSE(SaveDmp(Distinct(), name));
+    ::alarm(0);
+
+    EXPECT_EQ(rec.messages, (std::vector<std::string>{kReadError + name + "\n" + c.cause,
+                                                      kWriteError + name + "\n" + c.cause}));
+    EXPECT_EQ(kinds(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ImageTargetKind,
+    ::testing::Values(TargetCase{"fifo", MakeFifo, "не обычный файл"},
+                      TargetCase{"link to a fifo", MakeLinkToFifo, "не обычный файл"},
+                      TargetCase{"link loop", MakeLoop, "слишком много ссылок"},
+                      TargetCase{"link to itself", MakeSelfLink, "слишком много ссылок"},
+                      TargetCase{"folder", MakeFolder, "это папка"},
+                      TargetCase{"device", MakeDevice, "не обычный файл"},
+                      TargetCase{"file used as a folder", MakeFileAsFolder,
+                                 "часть пути не является папкой"}),
+    [](const auto& info) {
+        std::string n = info.param.kind;
+        std::replace(n.begin(), n.end(), ' ', '_');
+        return n;
+    });
+
+// Runs `body` in a child process as an ordinary user (when the test runs as
+// root) and returns the child's exit status.
+template <typename Body> int AsOrdinaryUser(Body body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(99);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
+
+TEST(ImageSaveFailure, ProtectedFolderAndFileNameTheCause) {
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms(0755));
+    fs::create_directory(dir.file("locked"));
+    WriteFile(dir.file("readonly.emu"), Bytes(3, 7));
+    fs::permissions(dir.file("readonly.emu"), fs::perms(0444));
+    fs::permissions(dir.file("locked"), fs::perms(0555));
+
+    struct Case {
+        std::string name, cause;
+    };
+    const Case cases[] = {{dir.file("locked/new.emu"), "папка защищена от записи"},
+                          {dir.file("readonly.emu"), "файл защищён от записи"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int status = AsOrdinaryUser([&] {
+            std::string message;
+            SetErrorHandler([&](std::string_view m) { message = m; });
+            const bool saved = SaveDmp(Distinct(), c.name);
+            return !saved && message == kWriteError + c.name + "\n" + c.cause ? 0 : 1;
+        });
+        EXPECT_EQ(status, 0);
+    }
+    EXPECT_EQ(ReadFile(dir.file("readonly.emu")), Bytes(3, 7));
+    EXPECT_TRUE(fs::is_empty(dir.file("locked")));
+}
+
+// Every errno has a one-line reason; the common ones are worded for the user.
+TEST(FileErrorCause, OneLineForEveryErrno) {
+    for (int e = 1; e < 140; ++e) {
+        for (bool writing : {false, true}) {
+            const std::string text = FileErrorCause(e, writing);
+            EXPECT_FALSE(text.empty()) << e;
+            EXPECT_EQ(text.find('\n'), std::string::npos) << e;
+        }
+    }
+    EXPECT_EQ(FileErrorCause(ENOSPC, true), "диск заполнен");
+    EXPECT_EQ(FileErrorCause(EACCES, false), "нет доступа");
+    EXPECT_NE(FileErrorCause(ENOENT, false), FileErrorCause(ENOENT, true));
+}
+
+// Replacing a file keeps its mode, and its owner and group where the process
+// may set them (root saving over a student's file leaves it the student's).
+TEST(ImageSave, ReplacingKeepsModeAndOwner) {
+    TempDir dir;
+    const std::string name = dir.file("student.emu");
+    WriteFile(name, Bytes(10, 1));
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(name.c_str(), 12345, 23456), 0);
+    }
+    ASSERT_EQ(::chmod(name.c_str(), 0640), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(name.c_str(), &before), 0);
+
+    ASSERT_TRUE(SaveDmp(Distinct(), name));
+    struct stat after {};
+    ASSERT_EQ(::stat(name.c_str(), &after), 0);
+    EXPECT_EQ(ReadFile(name), Layout(Distinct()));
+    EXPECT_NE(after.st_ino, before.st_ino) << "replaced, not rewritten in place";
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    if (!root)
+        GTEST_SKIP() << "giving the file to another user needs root";
 }
 
 } // namespace

@@ -13,117 +13,16 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
+#include "runner_support.h"
 #include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using kovar::test::TempDir;
-using Bytes = std::vector<uint8_t>;
-
-std::string ReadText(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-Bytes ReadBytes(const std::string& name) {
-    const std::string s = ReadText(name);
-    return Bytes(s.begin(), s.end());
-}
-
-void WriteBytes(const std::string& name, const Bytes& bytes) {
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-// Instruction words from their fields.
-constexpr uint32_t Jump(uint32_t cls, uint32_t target) {
-    return cls << 29 | target;
-}
-constexpr uint32_t Alu(uint32_t b, uint32_t a, uint32_t stack, uint32_t cond, uint32_t carry,
-                       uint32_t flEnable, uint32_t op) {
-    return 3u << 29 | b << 24 | a << 20 | stack << 16 | cond << 10 | carry << 8 | flEnable << 7 |
-           op;
-}
-constexpr uint32_t Mem(uint32_t cls, uint32_t ret, uint32_t b, uint32_t a, uint32_t stack,
-                       uint32_t offset) {
-    return cls << 29 | ret << 28 | b << 24 | a << 20 | stack << 16 | offset;
-}
-
-constexpr uint32_t kTOS = 0, kSOS = 1, kURD1 = 9, kZERO = 14;
-constexpr uint32_t kPopDS = 1, kNop = 8;
-constexpr uint32_t kHalt = 0xFFFFFFFF;
-
-static_assert(Alu(kSOS, kTOS, kPopDS, 0, 0, 0, 0x4F) == 0x6101004F); // the documented example
-static_assert(Alu(kSOS, kTOS, kNop, 8, 0, 1, 0x4F) == 0x610820CF);
-static_assert(Mem(5, 0, kTOS, kZERO, kNop, 0x100) == 0xA0E80100);
-static_assert(Mem(4, 0, kZERO, kURD1, kNop, 0x100) == 0x8E980100);
-static_assert(Mem(6, 1, 0, 0, 0, 0) == 0xD0000000);
-
-// A memory image assembled byte by byte.
-class Image {
-public:
-    Image& word(std::size_t addr, uint32_t w) { // most significant byte first
-        for (std::size_t i = 0; i < 4; ++i)
-            bytes[addr + i] = static_cast<uint8_t>(w >> (24 - 8 * i));
-        return *this;
-    }
-    Image& mark(std::size_t addr) {
-        bytes[1001 + addr] = 1;
-        return *this;
-    }
-    Image& ds(std::size_t i, uint32_t w) { return le(2002 + 4 * i, w); }
-    Image& rs(std::size_t i, uint32_t w) { return le(2066 + 4 * i, w); }
-    Image& pc(uint16_t pc) {
-        bytes[2146] = static_cast<uint8_t>(pc);
-        bytes[2147] = static_cast<uint8_t>(pc >> 8);
-        return *this;
-    }
-    Image& le(std::size_t offset, uint32_t w) {
-        for (std::size_t i = 0; i < 4; ++i)
-            bytes[offset + i] = static_cast<uint8_t>(w >> (8 * i));
-        return *this;
-    }
-    Bytes bytes = Bytes(2148, 0);
-};
-
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-Result RunTool(const TempDir& dir, const std::vector<std::string>& args) {
-    const std::string outName = dir.file("stdout.txt");
-    const std::string errName = dir.file("stderr.txt");
-    std::vector<char*> argv;
-    std::string prog = KOVAR3_RUN;
-    argv.push_back(prog.data());
-    std::vector<std::string> copy = args;
-    for (auto& a : copy)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
-            ::_exit(127);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = ReadText(outName);
-    r.err = ReadText(errName);
-    return r;
-}
+using namespace kovar::test;
 
 std::string Zeros(int n) {
     std::string s;
@@ -427,7 +326,7 @@ TEST_F(Runner, SaveIntoMissingDirectoryFails) {
     const Result r = run({"--no-trace", "--save", target, image(Example())});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "Ошибка записи файла: " + target + "\n");
+    EXPECT_EQ(r.err, "Ошибка записи файла: " + target + "\nнет такой папки\n");
     EXPECT_FALSE(fs::exists(dir.file("missing")));
 }
 
@@ -450,7 +349,14 @@ TEST_P(RunnerUsage, ExitsWithTwoAndOneLine) {
     TempDir dir;
     WriteBytes(dir.file("prog.emu"), Example().bytes);
     fs::create_directory(dir.file("folder.emu"));
+    ASSERT_EQ(::mkfifo(dir.file("pipe.emu").c_str(), 0644), 0); // no writer: must not block
+    WriteBytes(dir.file("good.txt"), {'T', 'O', 'S', '=', '5', '\n'});
+    WriteBytes(dir.file("bad.txt"), {'T', 'O', 'S', '=', '5', '\n', 'S', 'O', 'S', '\n'});
     std::vector<std::string> args = GetParam();
+    // An image that cannot be read is named on one line, the reason on the next.
+    const bool unreadable = std::any_of(args.begin(), args.end(), [](const auto& a) {
+        return a == "MISSING" || a == "FOLDER" || a == "FIFO";
+    });
     for (auto& a : args) {
         if (a == "IMG")
             a = dir.file("prog.emu");
@@ -458,15 +364,21 @@ TEST_P(RunnerUsage, ExitsWithTwoAndOneLine) {
             a = dir.file("missing.emu");
         else if (a == "FOLDER")
             a = dir.file("folder.emu");
+        else if (a == "FIFO")
+            a = dir.file("pipe.emu");
         else if (a == "SAVED")
             a = dir.file("saved.emu");
+        else if (a == "EXP")
+            a = dir.file("good.txt");
+        else if (a == "BADEXP")
+            a = dir.file("bad.txt");
     }
     const Result r = RunTool(dir, args);
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.out, "");
     ASSERT_FALSE(r.err.empty());
     EXPECT_EQ(r.err.back(), '\n') << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), unreadable ? 2 : 1) << r.err;
     EXPECT_FALSE(fs::exists(dir.file("saved.emu")));
 }
 
@@ -494,6 +406,131 @@ INSTANTIATE_TEST_SUITE_P(
         Args{"--step", "99999999999999999999", "IMG"},
         // no image, two images, an image that cannot be opened
         Args{}, Args{"--run"}, Args{"--state", "--no-trace"}, Args{"IMG", "IMG"}, Args{"MISSING"},
-        Args{"--state", "MISSING"}, Args{"FOLDER"}));
+        Args{"--state", "MISSING"}, Args{"FOLDER"},
+        // checks: a report without expectations, a bad report format, options
+        // for one image with many, expectation files malformed or missing
+        Args{"--report", "json", "IMG"}, Args{"--expect", "EXP", "--report", "xml", "IMG"},
+        Args{"--expect", "EXP", "IMG", "--report"}, Args{"IMG", "--expect"},
+        Args{"--expect", "EXP", "--expect", "EXP", "IMG"},
+        Args{"--expect", "EXP", "--state", "IMG", "IMG"},
+        Args{"--expect", "EXP", "--save", "SAVED", "IMG", "IMG"},
+        Args{"--expect", "EXP", "--report", "text", "--save", "SAVED", "IMG"},
+        Args{"--expect", "BADEXP", "IMG"}, Args{"--expect", "BADEXP", "IMG", "IMG"},
+        Args{"--expect", "MISSING", "IMG"}, Args{"--expect", "EXP", "MISSING"}, Args{"FIFO"},
+        Args{"--expect", "FIFO", "IMG"}));
+
+// ---------------------------------------------------------------- help, version, lost output
+
+TEST_F(Runner, HelpListsEveryOptionAndWinsOverTheRest) {
+    for (const Args& args : {Args{"--help"}, Args{image(Example()), "--state", "--help"}}) {
+        const Result r = run(args);
+        EXPECT_EQ(r.code, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out.rfind("Usage: kovar3-run ", 0), 0u) << r.out;
+        for (const char* option :
+             {"--run", "--step N", "--limit N", "--fl", "--no-trace", "--state", "--save FILE",
+              "--expect FILE", "--report FORMAT", "--help", "--version", "Exit status:"})
+            EXPECT_NE(r.out.find(option), std::string::npos) << option;
+    }
+    const Result r = run({"--version"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "kovar3-run " KOVAR_VERSION "\n");
+}
+
+// Output that cannot be written is a failure with a message, never a success.
+TEST_F(Runner, LostStandardOutputFails) {
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    WriteBytes(dir.file("exp.txt"), {'T', 'O', 'S', '=', '5', '\n'});
+    const std::string name = image(Example());
+    for (const Args& args : {Args{name}, Args{"--no-trace", "--state", name}, Args{"--help"},
+                             Args{"--version"}, Args{"--expect", dir.file("exp.txt"), name, name},
+                             Args{"--expect", dir.file("exp.txt"), "--report", "json", name}}) {
+        const Result r = RunTool(dir, args, "/dev/full");
+        EXPECT_EQ(r.code, 1) << args.front();
+        EXPECT_EQ(r.err, "kovar3-run: Ошибка записи файла: стандартный вывод\nдиск заполнен\n");
+    }
+}
+
+// ---------------------------------------------------------------- expected values
+
+struct ExpectCase {
+    const char* file;
+    std::vector<std::string> options;
+    int code;
+    std::string out; // after the trace of the example
+};
+
+class RunnerExpect : public Runner, public ::testing::WithParamInterface<ExpectCase> {};
+
+TEST_P(RunnerExpect, DifferencesFollowTheTraceAndSetTheExitCode) {
+    const ExpectCase c = GetParam();
+    WriteBytes(dir.file("exp.txt"), Bytes(c.file, c.file + std::string_view(c.file).size()));
+    Args args = c.options;
+    args.insert(args.end(), {"--expect", dir.file("exp.txt"), image(Example())});
+    const Result r = run(args);
+    EXPECT_EQ(r.code, c.code);
+    if (c.code == 2) {
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "kovar3-run: " + dir.file("exp.txt") + c.out);
+        return;
+    }
+    const bool traced = std::find(args.begin(), args.end(), "--no-trace") == args.end();
+    EXPECT_EQ(r.out, (traced ? kExampleStep + "Halt\n" : std::string()) + c.out);
+    EXPECT_EQ(r.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RunnerExpect,
+    ::testing::Values(
+        ExpectCase{"# the sum\r\nTOS = 5\r\npc=4\nFL = 0\n\n\tI[0] = 0x6101004f # ALU\nW[4] = -1\n"
+                   "M[0x3E8] = 0\nsos=0\nURD3 = 0x0",
+                   {},
+                   0,
+                   ""},
+        ExpectCase{"TOS = 0x37\nSOS = 0\nM[4] = 255\nURD0 = -1\nFL = 1\nW[0] = 0x6101004F\n"
+                   "I[0] = 0x6101004F\n",
+                   {"--no-trace"},
+                   3,
+                   "TOS: expected 00000037, got 00000005\n"
+                   "URD0: expected FFFFFFFF, got 00000000\n"
+                   "FL: expected 1, got 0\n"
+                   "W[0x0]: expected 6101004F, got 4F000161\n"},
+        // --state comes first, then the differences
+        ExpectCase{"M[1] = 0x02\nDS[1] = 3",
+                   {"--no-trace", "--state", "--fl"},
+                   3,
+                   "PC: 00000004\nIR: FFFFFFFF\nFL: 1\nC: 0\nDS: 00000005" + Zeros(15) +
+                       "\nRS:" + Zeros(16) + "\nURD:" + Zeros(4) +
+                       "\nM[0x1]: expected 02, got 01\nSOS: expected 00000003, got 00000000\n"},
+        ExpectCase{"TOS = 5\n\n# fine so far\nTOS 5\n", {}, 2, ":4: expected NAME = VALUE\n"},
+        ExpectCase{"M[1001] = 0\n", {}, 2, ":1: address 1001 is outside 0..1000 of M[1001]\n"},
+        ExpectCase{"TOS = 5\nDS[0] = 5\n", {}, 2, ":2: TOS already expected on line 1\n"}));
+
+// Each image gets a row, the missing one too; no trace is written.
+TEST_F(Runner, ManyImagesGiveOneRowEach) {
+    WriteBytes(dir.file("exp.txt"), {'T', 'O', 'S', '=', '5', '\n'});
+    Image wrong = Example();
+    wrong.ds(0, 4); // 4 + 3 = 7
+    Image loop;
+    loop.word(0, Jump(1, 0)).ds(0, 5);
+    const std::string good = image(Example(), "good.emu"), bad = image(wrong, "bad.emu"),
+                      spin = image(loop, "loop.emu"), missing = dir.file("missing.emu");
+
+    Result r = run({"--expect", dir.file("exp.txt"), "--limit", "7", good, bad, missing, spin});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.out, good + "\t1\thalt\tPASS\t0\n" + bad + "\t1\thalt\tFAIL\t1\n" + missing +
+                         "\t0\tunreadable\tFAIL\t0\n" + spin + "\t7\tlimit\tPASS\t0\n");
+    EXPECT_EQ(r.err, "");
+
+    r = run({good, spin, "--step", "3", "--expect", dir.file("exp.txt")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, good + "\t3\tsteps\tPASS\t0\n" + spin + "\t3\tsteps\tPASS\t0\n");
+
+    // One image with a report is a row too.
+    r = run({"--report", "text", "--expect", dir.file("exp.txt"), bad});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.out, bad + "\t1\thalt\tFAIL\t1\n");
+}
 
 } // namespace

@@ -1,0 +1,91 @@
+// The simulator started with a memory image named on its command line: the
+// image is loaded as "Загрузить" loads it, and a file that cannot be read is
+// reported in the error dialog while the machine stays empty.
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "app.h"
+#include "error.h"
+#include "gui_support.h"
+#include "mem1.h"
+#include "memory_image.h"
+#include "pic.h"
+#include "show_error.h"
+#include "ui_support.h"
+
+class GuiStart : public QObject {
+    Q_OBJECT
+
+    static QByteArray imageBytes(const kovar::MachineState& state) {
+        const kovar::ImageBytes image = kovar::EncodeImage(state);
+        return QByteArray(reinterpret_cast<const char*>(image.data()), qsizetype(image.size()));
+    }
+
+private slots:
+    void initTestCase() { kovar::test::QuietRaiseWarnings(); }
+
+    void loadsTheImageNamedAtStart() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QRandomGenerator random(20261208);
+        for (int round = 0; round < 3; ++round) {
+            QByteArray bytes(qsizetype(kovar::kImageSize), '\0');
+            for (char& b : bytes)
+                b = char(random.bounded(256));
+            const QString file = dir.filePath(QStringLiteral("image%1.emu").arg(round));
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            QCOMPARE(out.write(bytes), bytes.size());
+            out.close();
+
+            KovarApp app;
+            QStringList errors;
+            const kovar::ErrorHandler previous =
+                kovar::SetErrorHandler([&](std::string_view m) { errors << kovar::ui::Q(m); });
+            app.start(file);
+            kovar::SetErrorHandler(previous);
+
+            QVERIFY(errors.isEmpty());
+            QCOMPARE(imageBytes(app.state), bytes);
+            QVERIFY(app.form1->isVisible());
+            QCOMPARE(app.form1->EditPC->text(), QString::asprintf("%08X", unsigned(app.state.PC)));
+            QCOMPARE(app.form1->DSView.items[0]->text(),
+                     QString::asprintf("%08X", uint32_t(app.state.DS[0])));
+            QCOMPARE(app.form1->MemCells[5]->text(),
+                     QString::asprintf("%02X", unsigned(app.state.Memory[5])));
+        }
+    }
+
+    void anUnreadableImageIsReportedAndTheMachineStaysEmpty() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString missing = dir.filePath(QStringLiteral("missing.emu"));
+
+        KovarApp app;
+        // The error dialog is modal: read it and close it as a user would.
+        QString shown;
+        QTimer::singleShot(0, [&shown] {
+            QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+            auto* dialog = qobject_cast<TForm3*>(QApplication::activeModalWidget());
+            QVERIFY(dialog != nullptr);
+            shown = dialog->Label1->text();
+            dialog->Button1->click();
+        });
+        app.start(missing);
+
+        QVERIFY2(shown.contains(QStringLiteral("Ошибка чтения файла")), qPrintable(shown));
+        QVERIFY2(shown.contains(QStringLiteral("missing.emu")), qPrintable(shown));
+        QCOMPARE(imageBytes(app.state), imageBytes(kovar::MachineState{}));
+        QVERIFY(app.form1->isVisible());
+        QCOMPARE(app.form1->EditPC->text(), QStringLiteral("00000000"));
+    }
+};
+
+QTEST_MAIN(GuiStart)
+#include "gui_start.moc"

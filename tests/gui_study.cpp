@@ -1,0 +1,378 @@
+// The study aids of the simulator window, driven through its keys and
+// buttons: what a command changed is highlighted, steps are undone exactly,
+// restart and continue, the breakpoint list, decimal tooltips, the trace
+// pane's find bar and its saved text against the headless runner's output.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFrame>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolTip>
+#include <QtTest>
+#include <memory>
+
+#include "app.h"
+#include "breakpoints.h"
+#include "gui_support.h"
+#include "mem1.h"
+#include "memory_image.h"
+#include "pic.h"
+#include "show_error.h"
+#include "trace_view.h"
+#include "ui_support.h"
+
+using kovar::MachineState;
+
+namespace {
+
+uint32_t word(unsigned cls, unsigned regB, unsigned regA, unsigned stack, unsigned low16) {
+    return cls << 29 | regB << 24 | regA << 20 | stack << 16 | low16;
+}
+constexpr unsigned TOS = 0, URD1 = 9, ZERO = 14, PUSH_DS = 0, PUSH_RS = 2, NOP = 8;
+constexpr unsigned kIncrement = (1u << 8) | 0x43; // A + carry, carry 1
+constexpr uint32_t kHalt = 0xFFFFFFFFu;
+
+// Touches every kind of shown value: DS (push and TOS), memory at 100 by
+// SAVE, URD1, FL, RS by CALL, then halts.
+void loadProgram(MachineState& st) {
+    st.WriteInstructionWord(0, word(3, ZERO, TOS, PUSH_DS, kIncrement));
+    st.WriteInstructionWord(4, word(5, TOS, ZERO, NOP, 100));
+    st.WriteInstructionWord(8, word(3, ZERO, URD1, NOP, kIncrement | 0x80 | (1u << 10)));
+    st.WriteInstructionWord(12, word(0, 0, 0, 0, 20));
+    st.WriteInstructionWord(20, kHalt);
+    st.DS[0] = 5;
+}
+
+// An endless loop that pushes both stacks and increments TOS.
+void loadLoop(MachineState& st) {
+    st.WriteInstructionWord(0, word(3, ZERO, TOS, PUSH_DS, kIncrement));
+    st.WriteInstructionWord(4, word(3, ZERO, TOS, PUSH_RS, kIncrement));
+    st.WriteInstructionWord(8, word(1, 0, 0, 0, 0));
+}
+
+QStringList traceLines(const kovar::TraceLog& log) {
+    QStringList lines;
+    for (std::size_t i = 0; i < log.size(); ++i)
+        lines << kovar::ui::Q(log.line(i));
+    return lines;
+}
+
+} // namespace
+
+class GuiStudy : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<KovarApp> app;
+    TForm1* w = nullptr;
+    QStringList errors;
+    kovar::ErrorHandler saved;
+
+    MachineState& st() { return app->state; }
+    void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : w, k, m);
+    }
+
+    // Every shown value is highlighted exactly when the last command changed
+    // it, and a stack tab is coloured exactly when an entry on it changed.
+    void checkHighlights(const MachineState& before) {
+        for (int i = 0; i < TForm1::kCells; ++i) {
+            const int a = w->MemBase() + i;
+            QCOMPARE(w->isHighlighted(w->MemCells[i]), before.Memory[a] != st().Memory[a]);
+        }
+        const std::array<const kovar::Stack*, 2> was = {&before.DS, &before.RS};
+        const std::array<const kovar::Stack*, 2> is = {&st().DS, &st().RS};
+        const std::array<TForm1::StackRecord*, 2> views = {&w->DSView, &w->RSView};
+        for (int k = 0; k < 2; ++k) {
+            bool any = false;
+            for (int i = 0; i < kovar::kStackDepth; ++i) {
+                const bool changed = (*was[k])[i] != (*is[k])[i];
+                QCOMPARE(w->isHighlighted(views[k]->items[i]), changed);
+                any = any || changed;
+            }
+            QCOMPARE(w->PageControl1->tabBar()->tabTextColor(k).isValid(), any);
+        }
+        for (int i = 0; i < kovar::kUserRegisters; ++i)
+            QCOMPARE(w->isHighlighted(w->URDView.items[i]), before.URD[i] != st().URD[i]);
+        QCOMPARE(w->isHighlighted(w->EditPC), before.PC != st().PC);
+        QCOMPARE(w->isHighlighted(w->CheckBoxFL), before.FL != st().FL);
+    }
+
+private slots:
+    void initTestCase() { kovar::test::QuietRaiseWarnings(); }
+
+    void init() {
+        errors.clear();
+        app = std::make_unique<KovarApp>();
+        w = app->form1.get();
+        app->start();
+        QTRY_VERIFY(app->splash->isVisible());
+        app->splash->Timer1Timer(); // as if the splash's time were up
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        saved = kovar::SetErrorHandler([this](std::string_view m) {
+            errors << QString::fromUtf8(m.data(), qsizetype(m.size()));
+        });
+    }
+
+    void cleanup() {
+        kovar::SetErrorHandler(saved);
+        app.reset();
+        w = nullptr;
+    }
+
+    void commandsAndButtons() {
+        const struct {
+            QAction* action;
+            const char* text;
+            QKeySequence key;
+        } entries[] = {
+            {w->NStepBack, "Шаг назад", QKeySequence(Qt::SHIFT | Qt::Key_F7)},
+            {w->NRestart, "Перезапуск", QKeySequence(Qt::CTRL | Qt::Key_R)},
+            {w->NContinue, "Продолжить", QKeySequence(Qt::SHIFT | Qt::Key_F9)},
+            {w->NBreakpoints, "Точки останова", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B)},
+        };
+        for (const auto& e : entries) {
+            QCOMPARE(e.action->text(), QString::fromUtf8(e.text));
+            QCOMPARE(e.action->shortcut(), e.key);
+            QVERIFY(!e.action->statusTip().isEmpty());
+        }
+        QVERIFY(w->NStepBack->statusTip().contains(QStringLiteral("новую историю")));
+        // The Project menu keeps its own entries first.
+        const QList<QAction*> project =
+            w->N7->associatedObjects().isEmpty()
+                ? QList<QAction*>()
+                : qobject_cast<QWidget*>(w->N7->associatedObjects().front())->actions();
+        QCOMPARE(project.mid(0, 5),
+                 (QList<QAction*>{w->N6, w->N7, w->NStepBack, w->NRestart, w->NContinue}));
+        // The buttons sit in the free row right of FL, clear of every fixed control.
+        for (QPushButton* b : {w->BtnStepBack, w->BtnRestart, w->BtnContinue}) {
+            QCOMPARE(b->size(), QSize(23, 23));
+            QVERIFY(!b->toolTip().isEmpty());
+            for (QWidget* fixed : QList<QWidget*>{w->CheckBoxFL, w->EditPC, w->BitBtn5,
+                                                  w->ScrollBarMem, w->MemPanel, w->Panel1})
+                QVERIFY(!b->geometry().intersects(fixed->geometry()));
+        }
+        // Nothing to undo or restart yet: both disabled, their keys do nothing.
+        QVERIFY(!w->BtnStepBack->isEnabled() && !w->NRestart->isEnabled());
+        const MachineState start = st();
+        key(Qt::Key_F7, Qt::ShiftModifier);
+        key(Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(st(), start);
+    }
+
+    void highlightsFollowEachCommand() {
+        loadProgram(st());
+        w->GoAdress(90);
+        w->RefreshStack(kovar::StackId::DS);
+        std::vector<MachineState> states{st()};
+        for (int i = 0; i < 4; ++i) { // every instruction of the program, one by one
+            const MachineState before = st();
+            key(Qt::Key_F7);
+            checkHighlights(before);
+            states.push_back(st());
+            if (i == 1) // the SAVE wrote 6 to address 100, shown in cell 10
+                QVERIFY(w->isHighlighted(w->MemCells[10]));
+            if (i == 2)
+                QVERIFY(w->isHighlighted(w->CheckBoxFL) && w->isHighlighted(w->URDView.items[1]));
+        }
+        QCOMPARE(st().RS[0], 16); // the CALL's return address
+
+        // Stepping back marks what the undo changed, and walks back exactly.
+        for (int i = 3; i >= 0; --i) {
+            const MachineState before = st();
+            w->BtnStepBack->click();
+            checkHighlights(before);
+            QCOMPARE(st(), states[static_cast<std::size_t>(i)]);
+        }
+        QVERIFY(!w->BtnStepBack->isEnabled());
+
+        // Run to the halt, then restart: back to the state before the first step.
+        MachineState before = st();
+        key(Qt::Key_F9);
+        checkHighlights(before);
+        QCOMPARE(st().IR.word(), kHalt);
+        before = st();
+        key(Qt::Key_R, Qt::ControlModifier);
+        checkHighlights(before);
+        QCOMPARE(st(), states[0]);
+        QVERIFY(!w->NStepBack->isEnabled()); // a restart is a new start
+        QVERIFY(w->NRestart->isEnabled());   // and can be repeated
+
+        // Typing into a highlighted field clears its highlight only.
+        key(Qt::Key_F7);
+        QVERIFY(w->isHighlighted(w->DSView.items[0]) && w->isHighlighted(w->DSView.items[1]));
+        w->DSView.items[0]->setFocus();
+        w->DSView.items[0]->selectAll();
+        QTest::keyClick(w->DSView.items[0], Qt::Key_7);
+        QVERIFY(!w->isHighlighted(w->DSView.items[0]));
+        QVERIFY(w->isHighlighted(w->DSView.items[1]));
+        // Leaving the field stores the value: a new history without a restart point.
+        QTest::keyClick(w->DSView.items[0], Qt::Key_Tab);
+        QVERIFY(!w->NStepBack->isEnabled() && !w->NRestart->isEnabled());
+    }
+
+    void stepBackAfterAFullRunGivesBackTheStart() {
+        loadLoop(st());
+        st().URD[2] = 77;
+        w->traceLog().Debug("earlier line");
+        const MachineState start = st();
+        const QStringList startTrace = traceLines(w->traceLog());
+
+        key(Qt::Key_F9);
+        QCOMPARE(errors, QStringList{QStringLiteral("MaxStep:1000")});
+        key(Qt::Key_F9); // across Runs
+        QCOMPARE(w->history().size(), std::size_t{2000});
+        const auto heading = w->MemoDeb->lastHeading();
+        QVERIFY(TraceView::isHeading(w->traceLog().line(heading)));
+
+        for (int i = 0; i < 2000; ++i)
+            key(Qt::Key_F7, Qt::ShiftModifier);
+        QCOMPARE(st(), start);
+        QCOMPARE(traceLines(w->traceLog()), startTrace);
+        QCOMPARE(w->MemoDeb->lineCount(), w->traceLog().size()); // the pane followed
+        QCOMPARE(w->MemoDeb->lastHeading(), SIZE_MAX);
+        QCOMPARE(w->EditPC->text(), QStringLiteral("00000000"));
+        QCOMPARE(w->URDView.items[2]->text(), QStringLiteral("0000004D"));
+        key(Qt::Key_F7, Qt::ShiftModifier); // nothing left: nothing happens
+        QCOMPARE(st(), start);
+    }
+
+    void continueRunsPastAMarkedPC() {
+        loadProgram(st());
+        w->GoAdress(0);
+        w->BP(4); // mark the SAVE at address 4
+        key(Qt::Key_F9);
+        QCOMPARE(st().PC, 4);
+        QCOMPARE(traceLines(w->traceLog()).last(), QStringLiteral("Breakpoint"));
+        key(Qt::Key_F9); // Run alone stays put
+        QCOMPARE(st().PC, 4);
+        const std::size_t before = w->traceLog().size();
+        key(Qt::Key_F9, Qt::ShiftModifier);
+        QCOMPARE(st().IR.word(), kHalt);
+        QCOMPARE(st().Memory[100], uint8_t{6}); // the marked SAVE ran
+        const QStringList lines = traceLines(w->traceLog()).mid(static_cast<int>(before));
+        QVERIFY(lines.first().startsWith(QStringLiteral("PC: 00000004 IR: ")));
+        QCOMPARE(lines.last(), QStringLiteral("Halt"));
+    }
+
+    void breakpointListAndF5() {
+        loadProgram(st());
+        w->RefreshMem();
+        w->MemCells[8]->setFocus();
+        QTRY_VERIFY(w->MemCells[8]->hasFocus());
+        QTest::keyClick(w->MemCells[8], Qt::Key_F5);
+        QCOMPARE(st().BreakpointMarks[8], uint8_t{1});
+        w->GoAdress(3);
+        w->MemCells[9]->setFocus();
+        QTest::keyClick(w->MemCells[9], Qt::Key_F5); // address 12
+        QTest::keyClick(w->MemCells[9], Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
+        auto* list = qobject_cast<BreakpointList*>(w->breakpointWindow());
+        QVERIFY(list && list->isVisible());
+        QCOMPARE(list->list->count(), 2);
+        QCOMPARE(list->list->item(1)->text(),
+                 QStringLiteral("0000000C   ") + BreakpointWordText(st(), 12));
+        QCOMPARE(BreakpointWordText(st(), 12), QStringLiteral("00 00 00 14"));
+
+        list->list->setCurrentRow(1);
+        list->GoClick();
+        QCOMPARE(w->MemBase(), 12);
+        list->RemoveClick();
+        QCOMPARE(st().BreakpointMarks[12], uint8_t{0});
+        QCOMPARE(list->list->count(), 1);
+        QTest::keyClick(w->MemCells[9], Qt::Key_F5); // the list follows the window's marks
+        QCOMPARE(list->list->count(), 2);
+        list->RemoveAllClick();
+        QCOMPARE(list->list->count(), 0);
+        QVERIFY(std::all_of(st().BreakpointMarks.begin(), st().BreakpointMarks.end(),
+                            [](uint8_t m) { return m == 0; }));
+    }
+
+    void decimalTooltips() {
+        st().DS[1] = -56;
+        st().WriteInstructionWord(2, 0xFF00002Au);
+        w->RefreshMem();
+        const auto tip = [](QWidget* field) {
+            QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), field->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(field, &help);
+            return QToolTip::text();
+        };
+        const QString ds = tip(w->DSView.items[1]);
+        QVERIFY2(ds.contains(QStringLiteral("4294967240")) && ds.contains(QStringLiteral("-56")),
+                 qPrintable(ds));
+        const QString cell = tip(w->MemCells[2]);
+        QVERIFY2(cell.contains(QStringLiteral("255")) && cell.contains(QStringLiteral("-1")) &&
+                     cell.contains(QStringLiteral("FF00002A")) &&
+                     cell.contains(QStringLiteral("4278190122")) &&
+                     cell.contains(QStringLiteral("-16777174")),
+                 qPrintable(cell));
+    }
+
+    void findBarInTheTracePane() {
+        loadLoop(st());
+        for (int i = 0; i < 6; ++i)
+            key(Qt::Key_F7);
+        TraceView* pane = w->MemoDeb;
+        pane->setFocus();
+        QTRY_VERIFY(pane->hasFocus());
+        QTest::keyClick(pane, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(pane->findBar()->isVisible());
+        QTest::keyClicks(pane->findField(), QStringLiteral("branch"));
+        QTest::keyClick(pane->findField(), Qt::Key_Return);
+        const std::size_t first = pane->selectionFirst();
+        QVERIFY(pane->lineText(first).startsWith(QStringLiteral("Branch")));
+        QTest::keyClick(pane->findField(), Qt::Key_Return);
+        const std::size_t second = pane->selectionFirst();
+        QVERIFY(second > first && pane->lineText(second).startsWith(QStringLiteral("Branch")));
+        QTest::keyClick(pane->findField(), Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(pane->selectionFirst(), first);
+        QTest::keyClick(pane->findField(), Qt::Key_Escape);
+        QVERIFY(!pane->findBar()->isVisible());
+    }
+
+    void savedTraceEqualsTheRunnersOutput() {
+        QTemporaryDir dir;
+        const QString image = dir.filePath(QStringLiteral("program.emu"));
+        const QString text = dir.filePath(QStringLiteral("trace.txt"));
+        {
+            MachineState prepared;
+            loadProgram(prepared);
+            prepared.WriteInstructionWord(20, word(3, ZERO, TOS, PUSH_DS, kIncrement));
+            prepared.WriteInstructionWord(24, word(1, 0, 0, 0, 0)); // runs into the limit
+            QVERIFY(kovar::SaveDmp(prepared, kovar::ui::S(image)));
+        }
+        w->askOpenFileName = [&] { return image; };
+        w->N11Click();
+        key(Qt::Key_F9);
+        w->askTraceFileName = [&] { return text; };
+        w->SaveTraceClick();
+
+        QProcess runner;
+        runner.start(QStringLiteral(KOVAR3_RUN), {image});
+        QVERIFY(runner.waitForFinished(30000));
+        QFile saved(text);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray expected = runner.readAllStandardOutput();
+        QVERIFY(expected.contains("MaxStep:1000"));
+        QCOMPARE(saved.readAll(), expected);
+
+        // A cancelled dialog writes nothing; an unwritable name is reported.
+        w->askTraceFileName = [] { return QString(); };
+        w->SaveTraceClick();
+        w->askTraceFileName = [&] { return dir.filePath(QStringLiteral("no/such/dir.txt")); };
+        errors.clear();
+        w->SaveTraceClick();
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors[0].startsWith(QStringLiteral("Ошибка записи файла: ")));
+    }
+};
+
+QTEST_MAIN(GuiStudy)
+#include "gui_study.moc"
