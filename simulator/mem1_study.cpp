@@ -192,7 +192,11 @@ void TForm1::buildStudyAids() {
         action->setShortcutContext(Qt::ApplicationShortcut);
         action->setStatusTip(QString::fromUtf8(hint));
         action->setToolTip(QString::fromUtf8(hint));
-        connect(action, &QAction::triggered, this, handler);
+        // What the user typed into a field counts before the command acts.
+        connect(action, &QAction::triggered, this, [this, handler] {
+            commitTypedText();
+            (this->*handler)();
+        });
         return action;
     };
     NStepBack =
