@@ -636,6 +636,9 @@ void TForm1::N8Click() {
 }
 
 void TForm1::N11Click() {
+    // Loading replaces the machine as New does: unsaved work is asked about.
+    if (!mayDiscardChanges())
+        return;
     const QString name = askOpenFileName ? askOpenFileName() : QString();
     if (name.isEmpty())
         return;
@@ -651,7 +654,8 @@ bool TForm1::loadImageFile(const QString& name) {
     RefreshStack(StackId::RS);
     RefreshURD();
     RefreshPC();
-    machineReplaced();
+    if (loaded)
+        machineReplaced();
     return loaded;
 }
 

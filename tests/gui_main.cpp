@@ -599,10 +599,17 @@ private slots:
         QVERIFY(!w->hasUnsavedChanges());
         typeAndTab(w->MemCells[3], QStringLiteral("78"));
         w->askOpenFileName = [&] { return file; };
+        // Load replaces the machine too: Cancel keeps the typed byte.
+        answer = QMessageBox::Cancel;
         QTest::keyClick(w, Qt::Key_F3);
+        QCOMPARE(asked, 6);
+        QCOMPARE(app->state.Memory[3], uint8_t{0x78});
+        answer = QMessageBox::Discard;
+        QTest::keyClick(w, Qt::Key_F3);
+        QCOMPARE(asked, 7);
         QVERIFY(!w->hasUnsavedChanges());
         newMachine();
-        QCOMPARE(asked, 5);
+        QCOMPARE(asked, 7);
 
         // Exit and the close box: Cancel keeps the program, as does another
         // window's question; with everything answered it closes.
@@ -611,7 +618,7 @@ private slots:
         answer = QMessageBox::Cancel;
         QTest::keyClick(w, Qt::Key_X, Qt::ControlModifier);
         QVERIFY(!w->close());
-        QCOMPARE(asked, 7);
+        QCOMPARE(asked, 9);
         QCOMPARE(closed.count(), 0);
         QVERIFY(w->isVisible());
         answer = QMessageBox::Discard;
@@ -626,7 +633,7 @@ private slots:
         QCOMPARE(closed.count(), 0);
         keepOpen = false;
         QVERIFY(w->close());
-        QCOMPARE(asked, 9);
+        QCOMPARE(asked, 11);
         QCOMPARE(closed.count(), 1);
         QCOMPARE(app->state.Memory[4], uint8_t{0x9A});
     }
