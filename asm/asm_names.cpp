@@ -60,31 +60,21 @@ unsigned MaxCode(Field field) {
     switch (field) {
     case Field::Register:
     case Field::Stack:
-    case Field::Condition:
-        return 15;
-    case Field::Operation:
-        return 127;
-    default:
-        return 3;
+    case Field::Condition: return 15;
+    case Field::Operation: return 127;
+    default: return 3;
     }
 }
 
 std::string_view FieldWhat(Field field) {
     switch (field) {
-    case Field::Register:
-        return "register";
-    case Field::Stack:
-        return "stack action";
-    case Field::Condition:
-        return "condition";
-    case Field::Carry:
-        return "carry";
-    case Field::Operation:
-        return "ALU operation";
-    case Field::Direction:
-        return "shift direction";
-    case Field::Combine:
-        return "combine operation";
+    case Field::Register: return "register";
+    case Field::Stack: return "stack action";
+    case Field::Condition: return "condition";
+    case Field::Carry: return "carry";
+    case Field::Operation: return "ALU operation";
+    case Field::Direction: return "shift direction";
+    case Field::Combine: return "combine operation";
     }
     return "field";
 }
@@ -129,18 +119,15 @@ bool LookupName(Field field, std::string_view text, bool quoted, unsigned& code)
 std::string_view CanonicalName(Field field, unsigned code) {
     using namespace isa;
     switch (field) {
-    case Field::Register:
-        return code < kRegisters.size() ? kRegisters[code].listName : "";
+    case Field::Register: return code < kRegisters.size() ? kRegisters[code].listName : "";
     case Field::Stack:
         return code < kStackActionMnemonics.size() ? kStackActionMnemonics[code] : "";
     case Field::Condition:
         return code < kConditionMnemonics.size() ? kConditionMnemonics[code] : "";
-    case Field::Carry:
-        return code < kCarryMnemonics.size() ? kCarryMnemonics[code] : "";
+    case Field::Carry: return code < kCarryMnemonics.size() ? kCarryMnemonics[code] : "";
     case Field::Direction:
         return code < kShiftDirectionMnemonics.size() ? kShiftDirectionMnemonics[code] : "";
-    case Field::Combine:
-        return code < kCombineMnemonics.size() ? kCombineMnemonics[code] : "";
+    case Field::Combine: return code < kCombineMnemonics.size() ? kCombineMnemonics[code] : "";
     case Field::Operation:
         for (const auto& op : kAluOperations)
             if (op.code == code)
@@ -170,21 +157,11 @@ std::string ExpectedNames(Field field) {
         for (const auto& r : kRegisters)
             add(r.listName);
         break;
-    case Field::Stack:
-        addAll(kStackActionMnemonics, kStackActionNames);
-        break;
-    case Field::Condition:
-        addAll(kConditionMnemonics, kConditionNames);
-        break;
-    case Field::Carry:
-        addAll(kCarryMnemonics, kCarryNames);
-        break;
-    case Field::Direction:
-        addAll(kShiftDirectionMnemonics, kShiftDirectionNames);
-        break;
-    case Field::Combine:
-        addAll(kCombineMnemonics, kCombineNames);
-        break;
+    case Field::Stack: addAll(kStackActionMnemonics, kStackActionNames); break;
+    case Field::Condition: addAll(kConditionMnemonics, kConditionNames); break;
+    case Field::Carry: addAll(kCarryMnemonics, kCarryNames); break;
+    case Field::Direction: addAll(kShiftDirectionMnemonics, kShiftDirectionNames); break;
+    case Field::Combine: addAll(kCombineMnemonics, kCombineNames); break;
     case Field::Operation:
         for (const auto& op : kAluOperations)
             add(op.mnemonic);

@@ -305,8 +305,8 @@ bool Assembler::CheckRange(int64_t v, int64_t lo, int64_t hi, std::string_view w
     return false;
 }
 
-bool Assembler::Evaluate(std::string_view expr, std::size_t offset, bool mustKnow,
-                         int64_t& value, bool& unknown, std::string_view lineText, int line) {
+bool Assembler::Evaluate(std::string_view expr, std::size_t offset, bool mustKnow, int64_t& value,
+                         bool& unknown, std::string_view lineText, int line) {
     value = 0;
     unknown = false;
     std::size_t i = 0;
@@ -322,8 +322,9 @@ bool Assembler::Evaluate(std::string_view expr, std::size_t offset, bool mustKno
                 ++i;
         } else if (!first) {
             ErrorAt(lineText, line, offset + i,
-                    i < expr.size() ? "expected '+' or '-' before '" + std::string(expr.substr(i)) + "'"
-                                    : "expected a number or a label");
+                    i < expr.size()
+                        ? "expected '+' or '-' before '" + std::string(expr.substr(i)) + "'"
+                        : "expected a number or a label");
             return false;
         }
         if (i >= expr.size()) {
@@ -343,9 +344,7 @@ bool Assembler::Evaluate(std::string_view expr, std::size_t offset, bool mustKno
         if (IsDigit(term[0])) {
             uint64_t u = 0;
             switch (ParseUnsigned(term, u)) {
-            case NumberParse::Ok:
-                termValue = static_cast<int64_t>(u);
-                break;
+            case NumberParse::Ok: termValue = static_cast<int64_t>(u); break;
             case NumberParse::TooLarge:
                 ErrorAt(lineText, line, offset + i,
                         "number '" + std::string(term) + "' is larger than 32 bits");
@@ -353,7 +352,8 @@ bool Assembler::Evaluate(std::string_view expr, std::size_t offset, bool mustKno
             default:
                 ErrorAt(lineText, line, offset + i,
                         "malformed number '" + std::string(term) +
-                            "'; expected decimal digits, 0x and hexadecimal digits, or 0b and binary digits");
+                            "'; expected decimal digits, 0x and hexadecimal digits, or 0b and "
+                            "binary digits");
                 return false;
             }
         } else {
@@ -412,7 +412,10 @@ bool Assembler::Emit(std::size_t n, std::size_t offset, std::size_t& region,
                      std::size_t& position) {
     const uint64_t limit = bound_ == AsmBound::Memory ? uint64_t{kMemorySize} : kAddressLimit;
     if (loc_ + n > limit) {
-        if (bound_ == AsmBound::Memory)
+        if (bound_ == AsmBound::Memory && n == 1)
+            Error(offset, "does not fit in memory: byte " + std::to_string(loc_) +
+                              " goes beyond address 1000");
+        else if (bound_ == AsmBound::Memory)
             Error(offset, "does not fit in memory: bytes " + std::to_string(loc_) + " to " +
                               std::to_string(loc_ + n - 1) + " go beyond address 1000");
         else
@@ -453,9 +456,7 @@ void Assembler::StoreValue(FixKind kind, std::size_t region, std::size_t positio
         p[2] = static_cast<uint8_t>(v >> 16);
         p[3] = static_cast<uint8_t>(v >> 24);
         break;
-    case FixKind::Byte:
-        p[0] = static_cast<uint8_t>(v);
-        break;
+    case FixKind::Byte: p[0] = static_cast<uint8_t>(v); break;
     }
 }
 
@@ -465,14 +466,10 @@ struct Range {
 };
 Range RangeOf(FixKind kind) {
     switch (kind) {
-    case FixKind::Target:
-        return {0, 0x1FFFFFFF, "target address"};
-    case FixKind::Offset:
-        return {0, 0xFFFF, "offset"};
-    case FixKind::Byte:
-        return {-128, 255, "byte"};
-    default:
-        return {-2147483648LL, 0xFFFFFFFFLL, "word"};
+    case FixKind::Target: return {0, 0x1FFFFFFF, "target address"};
+    case FixKind::Offset: return {0, 0xFFFF, "offset"};
+    case FixKind::Byte: return {-128, 255, "byte"};
+    default: return {-2147483648LL, 0xFFFFFFFFLL, "word"};
     }
 }
 
@@ -574,7 +571,8 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
     }
     const std::size_t need = positional.size() + (target || offset ? 1 : 0);
     if (ops.size() < need) {
-        const std::size_t at = ops.empty() ? mnemonicOffset + mnemonic.size() : ops.back().valueOffset + ops.back().value.size();
+        const std::size_t at = ops.empty() ? mnemonicOffset + mnemonic.size()
+                                           : ops.back().valueOffset + ops.back().value.size();
         const char* missing = ops.size() < positional.size() ? positional[ops.size()].first
                               : target                       ? "target address"
                                                              : "offset";
@@ -883,7 +881,8 @@ AssembleResult Assembler::Run() {
             continue;
         const Range r = RangeOf(f.kind);
         if (CheckRange(v, r.lo, r.hi, r.what, f.offset, f.lineText, f.line))
-            StoreValue(f.kind, f.region, f.position, static_cast<uint32_t>(static_cast<uint64_t>(v)));
+            StoreValue(f.kind, f.region, f.position,
+                       static_cast<uint32_t>(static_cast<uint64_t>(v)));
     }
 
     // No byte may be written twice.
@@ -925,8 +924,7 @@ AssembleResult Assembler::Run() {
             result_.errors.push_back({later.line, later.column,
                                       "breakpoint at address " + std::to_string(b.address) +
                                           " marked twice (also on line " +
-                                          std::to_string(a.line > b.line ? b.line : a.line) +
-                                          ")"});
+                                          std::to_string(a.line > b.line ? b.line : a.line) + ")"});
             continue;
         }
         result_.marks.push_back({markSites_[n].address, markSites_[n].value});
@@ -1016,7 +1014,8 @@ void ApplyProgram(const AssembleResult& result, MachineState& state) {
 
 bool IsSourceFileName(std::string_view path) {
     constexpr std::string_view ext = ".kasm";
-    return path.size() >= ext.size() && asmnames::SameWord(path.substr(path.size() - ext.size()), ext);
+    return path.size() >= ext.size() &&
+           asmnames::SameWord(path.substr(path.size() - ext.size()), ext);
 }
 
 bool AssembleFileInto(MachineState& state, const std::string& path, std::string& errors) {

@@ -80,8 +80,8 @@ inline constexpr std::array<std::string_view, 9> kStackActionNames = {
 
 // The assembler's short names of the stack action codes 0 to 8, in code order.
 inline constexpr std::array<std::string_view, 9> kStackActionMnemonics = {
-    "pushds", "popds", "pushrs", "poprs", "popboth", "pushboth", "pushds_poprs", "popds_pushrs",
-    "nop"};
+    "pushds",   "popds",        "pushrs",       "poprs", "popboth",
+    "pushboth", "pushds_poprs", "popds_pushrs", "nop"};
 inline constexpr unsigned kStackNop = 8;
 
 // Trace lines of the stack actions. A return-stack push is narrated "Push RDS".
@@ -110,7 +110,7 @@ inline constexpr std::array<std::string_view, 16> kConditionNames = {
 
 // The assembler's short names of the condition codes, in code order.
 inline constexpr std::array<std::string_view, 16> kConditionMnemonics = {
-    "never", "always", "v", "nv", "gt", "le", "pos", "nonpos",
+    "never", "always", "v",   "nv",  "gt", "le", "pos", "nonpos",
     "z",     "nz",     "agt", "alt", "lt", "ge", "c",   "nc"};
 
 // Carry selection codes (bits 9..8).
