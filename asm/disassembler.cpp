@@ -1,32 +1,106 @@
 #include "disassembler.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string_view>
 
-#include "asm_names.h"
 #include "isa.h"
 
 namespace kovar {
 
-using asmnames::Field;
-
 namespace {
 
-// Appends to a fixed buffer; the longest text is well below its size.
+// A piece of text padded to a fixed size, so that it is copied with one
+// fixed-size move; the buffer leaves room for the padding.
+struct Piece {
+    std::array<char, 32> text{};
+    std::size_t size = 0;
+    constexpr Piece& operator+=(std::string_view s) {
+        for (char c : s)
+            text[size++] = c;
+        return *this;
+    }
+    constexpr Piece& hex(unsigned v) {
+        constexpr std::string_view digits = "0123456789ABCDEF";
+        *this += "0x";
+        int shift = 28;
+        while (shift > 0 && (v >> shift) == 0)
+            shift -= 4;
+        for (; shift >= 0; shift -= 4)
+            text[size++] = digits[(v >> shift) & 15];
+        return *this;
+    }
+    constexpr Piece& decimal(unsigned v) {
+        if (v >= 10)
+            text[size++] = static_cast<char>('0' + v / 10);
+        text[size++] = static_cast<char>('0' + v % 10);
+        return *this;
+    }
+};
+constexpr Piece Text(std::string_view a, std::string_view b = {}) {
+    Piece p;
+    p += a;
+    p += b;
+    return p;
+}
+
+template <std::size_t N, typename F> constexpr std::array<Piece, N> Table(F make) {
+    std::array<Piece, N> t{};
+    for (unsigned i = 0; i < N; ++i)
+        t[i] = make(i);
+    return t;
+}
+
+using namespace isa;
+
+// "TOS, " ... by register code.
+constexpr auto kRegisterComma =
+    Table<16>([](unsigned i) { return Text(kRegisters[i].listName, ", "); });
+// The operation by code: its mnemonic, or its code when it has none.
+constexpr auto kOperation = Table<128>([](unsigned i) {
+    Piece p;
+    for (const auto& op : kAluOperations)
+        if (op.code == i)
+            return Text(op.mnemonic);
+    return p.hex(i);
+});
+constexpr auto kDirectionComma = Table<4>([](unsigned i) {
+    Piece p;
+    if (kShiftDirectionMnemonics[i].empty())
+        p.hex(i);
+    else
+        p += kShiftDirectionMnemonics[i];
+    return p += ", ";
+});
+constexpr auto kCombine = Table<4>([](unsigned i) { return Text(kCombineMnemonics[i]); });
+// ", popds" ...; nothing for nop; ", stack=N" for the codes without a name.
+constexpr auto kStack = Table<16>([](unsigned i) {
+    Piece p;
+    if (i < kStackNop)
+        p += ", ", p += kStackActionMnemonics[i];
+    else if (i > kStackNop)
+        p += ", stack=", p.decimal(i);
+    return p;
+});
+constexpr auto kCondition = Table<16>(
+    [](unsigned i) { return i == 0 ? Piece{} : Text(", cond=", kConditionMnemonics[i]); });
+constexpr auto kCarry =
+    Table<4>([](unsigned i) { return i == 0 ? Piece{} : Text(", carry=", kCarryMnemonics[i]); });
+
 class Writer {
 public:
     explicit Writer(char* out) : begin_(out), p_(out) {}
+    Writer& operator<<(const Piece& piece) {
+        std::memcpy(p_, piece.text.data(), sizeof piece.text);
+        p_ += piece.size;
+        return *this;
+    }
     Writer& operator<<(std::string_view s) {
         std::memcpy(p_, s.data(), s.size());
         p_ += s.size();
         return *this;
     }
-    Writer& operator<<(char c) {
-        *p_++ = c;
-        return *this;
-    }
-    // 0x and upper-case hex digits, no leading zeros.
     Writer& hex(uint32_t v) {
         static constexpr char digits[] = "0123456789ABCDEF";
         *p_++ = '0';
@@ -38,23 +112,9 @@ public:
             *p_++ = digits[(v >> shift) & 15];
         return *this;
     }
-    Writer& decimal(uint32_t v) {
-        char tmp[10];
-        int n = 0;
-        do {
-            tmp[n++] = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v != 0);
-        while (n > 0)
-            *p_++ = tmp[--n];
-        return *this;
-    }
-    // A name field: its name, or its code when it has none.
-    Writer& field(Field f, unsigned code) {
-        const std::string_view name = asmnames::CanonicalName(f, code);
-        if (name.empty())
-            return hex(code);
-        return *this << name;
+    void flag(uint32_t word, unsigned bit, std::string_view text) {
+        if ((word >> bit) & 1u)
+            *this << text;
     }
     std::size_t size() const { return static_cast<std::size_t>(p_ - begin_); }
 
@@ -66,105 +126,82 @@ private:
 } // namespace
 
 std::size_t DisassembleTo(uint32_t word, char* out) {
-    using namespace isa;
     Writer w(out);
     if (word == kHaltWord) {
-        w << "halt";
+        w << std::string_view("halt");
         return w.size();
     }
     const unsigned cls = word >> 29;
-    const auto bits = [word](unsigned hi, unsigned lo) {
-        return (word >> lo) & ((1u << (hi - lo + 1)) - 1u);
-    };
-    const auto flag = [&w, word](unsigned bit, std::string_view name) {
-        if ((word >> bit) & 1u)
-            w << ", " << name;
-    };
-    const auto stack = [&w](unsigned code) {
-        if (code == kStackNop)
-            return;
-        if (code < kStackNop)
-            w << ", " << kStackActionMnemonics[code];
-        else
-            w.operator<<(", stack=").decimal(code);
-    };
-    const unsigned regB = bits(27, 24), regA = bits(23, 20), stackCode = bits(19, 16);
+    const unsigned regB = (word >> 24) & 15, regA = (word >> 20) & 15, stack = (word >> 16) & 15;
     switch (cls) {
     case Call:
     case Branch:
     case BranchC:
-        w << kCommands[cls].name << ' ';
-        w.hex(bits(28, 0));
+        w << kCommands[cls].name << std::string_view(" ");
+        w.hex(word & 0x1FFFFFFFu);
         return w.size();
-    case AluShift: {
-        const bool shift = bits(15, 15) != 0;
-        w << (shift ? "SHIFT " : "ALU ") << kRegisters[regA].listName << ", "
-          << kRegisters[regB].listName << ", ";
-        if (shift)
-            w.field(Field::Direction, bits(6, 5)) << ", ";
-        if (shift)
-            w.field(Field::Combine, bits(3, 2));
-        else
-            w.field(Field::Operation, bits(6, 0));
-        stack(stackCode);
-        if (bits(13, 10) != 0)
-            w.operator<<(", cond=").field(Field::Condition, bits(13, 10));
-        if (bits(9, 8) != 0)
-            w.operator<<(", carry=").field(Field::Carry, bits(9, 8));
-        flag(7, "setfl");
-        if (shift) {
-            flag(14, "nowrite");
-            flag(4, "nofill");
-            flag(1, "flout");
-            flag(0, "bit0");
+    case AluShift:
+        if ((word >> 15) & 1u) {
+            w << std::string_view("SHIFT ") << kRegisterComma[regA] << kRegisterComma[regB]
+              << kDirectionComma[(word >> 5) & 3] << kCombine[(word >> 2) & 3] << kStack[stack]
+              << kCondition[(word >> 10) & 15] << kCarry[(word >> 8) & 3];
+            w.flag(word, 7, ", setfl");
+            w.flag(word, 14, ", nowrite");
+            w.flag(word, 4, ", nofill");
+            w.flag(word, 1, ", flout");
+            w.flag(word, 0, ", bit0");
         } else {
-            flag(14, "flres");
+            w << std::string_view("ALU ") << kRegisterComma[regA] << kRegisterComma[regB]
+              << kOperation[word & 0x7F] << kStack[stack] << kCondition[(word >> 10) & 15]
+              << kCarry[(word >> 8) & 3];
+            w.flag(word, 7, ", setfl");
+            w.flag(word, 14, ", flres");
         }
-        flag(28, "ret");
+        w.flag(word, 28, ", ret");
         return w.size();
-    }
     case Load:
     case Save:
-        w << (cls == Load ? "LOAD " : "SAVE ") << kRegisters[regA].listName << ", "
-          << kRegisters[regB].listName << ", ";
-        w.hex(bits(15, 0));
-        stack(stackCode);
-        flag(28, "ret");
+        w << std::string_view(cls == Load ? "LOAD " : "SAVE ") << kRegisterComma[regA]
+          << kRegisterComma[regB];
+        w.hex(word & 0xFFFFu);
+        w << kStack[stack];
+        w.flag(word, 28, ", ret");
         return w.size();
-    default:
-        w << (cls == Lal ? "LAL" : "LAH");
-        {
-            bool any = false;
-            const auto sep = [&w, &any] {
-                w << (any ? ", " : " ");
-                any = true;
-            };
-            if (regA != 0) {
-                sep();
-                w << "a=" << kRegisters[regA].listName;
-            }
-            if (regB != 0) {
-                sep();
-                w << "b=" << kRegisters[regB].listName;
-            }
-            if (bits(15, 0) != 0) {
-                sep();
-                w << "offset=";
-                w.hex(bits(15, 0));
-            }
-            if (stackCode != kStackNop) {
-                sep();
-                if (stackCode < kStackNop)
-                    w << kStackActionMnemonics[stackCode];
-                else
-                    w.operator<<("stack=").decimal(stackCode);
-            }
-            if (bits(28, 28) != 0) {
-                sep();
-                w << "ret";
-            }
+    default: {
+        // LAL and LAH: every field is an option, written when not left out.
+        w << std::string_view(cls == Lal ? "LAL" : "LAH");
+        char sep = ' ';
+        const auto next = [&w, &sep] {
+            w << std::string_view(&sep, 1);
+            if (sep == ' ')
+                sep = ',';
+            else
+                w << std::string_view(" ");
+        };
+        if (regA != 0) {
+            next();
+            w << std::string_view("a=") << kRegisters[regA].listName;
+        }
+        if (regB != 0) {
+            next();
+            w << std::string_view("b=") << kRegisters[regB].listName;
+        }
+        if ((word & 0xFFFFu) != 0) {
+            next();
+            w << std::string_view("offset=");
+            w.hex(word & 0xFFFFu);
+        }
+        if (stack != kStackNop) {
+            next();
+            const Piece& p = kStack[stack]; // ", name": drop the separator
+            w << std::string_view(p.text.data() + 2, p.size - 2);
+        }
+        if ((word >> 28) & 1u) {
+            next();
+            w << std::string_view("ret");
         }
         return w.size();
+    }
     }
 }
 

@@ -16,7 +16,7 @@ std::string Disassemble(uint32_t word);
 
 // The same text written into `out`, which must hold kMaxDisassemblyLength
 // characters; returns the length (no terminating zero is written).
-inline constexpr std::size_t kMaxDisassemblyLength = 160;
+inline constexpr std::size_t kMaxDisassemblyLength = 192;
 std::size_t DisassembleTo(uint32_t word, char* out);
 
 // The listing of memory: one row per 4-byte block at a multiple of 4 that
