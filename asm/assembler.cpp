@@ -227,6 +227,7 @@ private:
     uint64_t loc_ = 0;
     bool open_ = false; // a region is open at loc_
     bool haveInstruction_ = false;
+    bool resolving_ = false; // every label is known
     uint32_t firstInstruction_ = 0;
     std::vector<Operand> ops_;
 };
@@ -361,8 +362,10 @@ bool Assembler::Evaluate(std::string_view expr, std::size_t offset, bool mustKno
             if (it == labels_.end()) {
                 if (mustKnow) {
                     ErrorAt(lineText, line, offset + i,
-                            "label '" + std::string(term) +
-                                "' is not defined (here only labels defined above may be used)");
+                            "label '" + std::string(term) + "' is not defined" +
+                                (resolving_ ? ""
+                                            : " above this line (here a label must be defined "
+                                              "before it is used)"));
                     return false;
                 }
                 unknown = true;
@@ -874,6 +877,7 @@ AssembleResult Assembler::Run() {
         pos = nl + 1;
     }
 
+    resolving_ = true;
     for (const Fixup& f : fixups_) {
         int64_t v = 0;
         bool unknown = false;

@@ -4,9 +4,11 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "asm_window.h"
 #include "constr.h"
 #include "convert.h"
 #include "error.h"
+#include "listing_window.h"
 #include "mem1.h"
 #include "pic.h"
 #include "rpncalc_unit.h"
@@ -24,6 +26,9 @@ KovarApp::KovarApp() {
     splash->setOwner(form1.get());
     form1->setToolWindows(form2.get(), form4.get(), rpncalc.get());
     QObject::connect(form4.get(), &TForm4::edited, form1.get(), &TForm1::userEdited);
+    asmWindow = std::make_unique<AsmWindow>(*form1);
+    listingWindow = std::make_unique<ListingWindow>(*form1);
+    form1->setAsmWindows(asmWindow.get(), listingWindow.get());
 
     // Errors show the modal dialog; the main window's views are brought up
     // to date first, so the user sees the machine as it stands.

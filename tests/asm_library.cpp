@@ -229,7 +229,7 @@ TEST(AsmErrors, EachNamesItsLineColumnAndExpectation) {
         {"x: halt\nx: halt", 2, 1, "label 'x' defined twice (first on line 1)"},
         {"9x: halt", 1, 1, "a label begins with a letter"},
         {".org 1001", 1, 6, "address 1001 out of range"},
-        {".org later\nlater:", 1, 6, "label 'later' is not defined"},
+        {".org later\nlater:", 1, 6, "label 'later' is not defined above this line"},
         {".org 998\nhalt", 2, 1, "does not fit in memory: bytes 998 to 1001"},
         {".org 1000\n.byte 1, 2", 2, 10, "does not fit in memory: byte 1001 goes"},
         {".space 1002", 1, 8, "byte count 1002 out of range"},
