@@ -102,17 +102,24 @@ void ListingView::sync(bool followPC) {
 }
 
 QString ListingView::rowText(int row) const {
+    static constexpr char digits[] = "0123456789ABCDEF";
     const uint32_t a = rowAddress(row);
-    QString bytes;
+    char buf[8 + 2 + 12 + 1 + kovar::kMaxDisassemblyLength];
+    char* p = buf;
+    for (int shift = 28; shift >= 0; shift -= 4)
+        *p++ = digits[(a >> shift) & 15];
+    *p++ = ' ';
+    *p++ = ' ';
     for (uint32_t i = 0; i < 4; ++i) {
-        bytes +=
-            kovar::MachineState::InMemory(a + i) ? Hex(st_.Memory[a + i], 2) : QStringLiteral("--");
-        bytes += QLatin1Char(' ');
+        const bool in = kovar::MachineState::InMemory(a + i);
+        const uint8_t byte = in ? st_.Memory[a + i] : 0;
+        *p++ = in ? digits[byte >> 4] : '-';
+        *p++ = in ? digits[byte & 15] : '-';
+        *p++ = ' ';
     }
-    char buf[kovar::kMaxDisassemblyLength];
-    const std::size_t n = kovar::DisassembleTo(st_.ReadInstructionWord(a), buf);
-    return Hex(a, 8) + QStringLiteral("  ") + bytes + QLatin1Char(' ') +
-           QString::fromLatin1(buf, static_cast<qsizetype>(n));
+    *p++ = ' ';
+    p += kovar::DisassembleTo(st_.ReadInstructionWord(a), p);
+    return QString::fromLatin1(buf, static_cast<qsizetype>(p - buf));
 }
 
 void ListingView::paintEvent(QPaintEvent* event) {
