@@ -81,7 +81,7 @@ protected:
                 setFormat(at, len, instruction_);
             else if (w[0].isDigit())
                 setFormat(at, len, number_);
-            else {
+            else if (registerPlace(text, at)) {
                 unsigned code = 0;
                 if (kovar::asmnames::LookupName(kovar::asmnames::Field::Register, S(w), false,
                                                 code))
@@ -93,6 +93,13 @@ protected:
     }
 
 private:
+    // Registers are the first two operands, or the values of a= and b=.
+    static bool registerPlace(const QString& text, int at) {
+        int commas = 0;
+        for (int i = 0; i < at; ++i)
+            commas += text[i] == QLatin1Char(',');
+        return commas < 2 || text.left(at).trimmed().endsWith(QLatin1Char('='));
+    }
     static bool isInstruction(const QString& w) {
         const std::string s = S(w);
         if (kovar::asmnames::SameWord(s, "halt"))

@@ -97,9 +97,13 @@ private slots:
         src = app->asmWindow.get();
         lst = app->listingWindow.get();
         QVERIFY(kovar::test::Activate(app->form1.get()));
-        QTest::keyClick(app->form1.get(), Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+        // The menu keys work also from an edit field that has the focus.
+        QLineEdit* cell = app->form1->MemCells[0];
+        QTest::mouseClick(cell, Qt::LeftButton);
+        QTRY_VERIFY(cell->hasFocus());
+        QTest::keyClick(cell, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
         QTRY_VERIFY(lst->isVisible());
-        QTest::keyClick(app->form1.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(cell, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
         QTRY_VERIFY(src->isVisible());
         QVERIFY(kovar::test::Activate(src));
     }
