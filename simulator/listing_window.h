@@ -30,6 +30,7 @@ public:
     int rowAt(int y) const; // -1 below the last row
     int firstVisibleRow() const;
     int visibleRows() const;
+    int rowHeight() const { return rowHeight_; }
     // Compares every row with what was drawn; repaints the rows that differ.
     // With `followPC`, scrolls the PC row into view when it is out of sight.
     void sync(bool followPC);

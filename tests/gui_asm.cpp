@@ -171,7 +171,7 @@ private slots:
     void listingRowsToggleBreakpointsAndFollowPCWhenShown() {
         QSignalSpy edited(app->form1.get(), &TForm1::edited);
         ListingView* v = lst->View;
-        const QRect third(0, 2 * (v->viewport()->height() / v->visibleRows()), 50, 4);
+        const QRect third(0, 2 * v->rowHeight(), 50, 4);
         QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, third.center());
         QCOMPARE(app->state.BreakpointMarks[8], uint8_t{1});
         QCOMPARE(edited.count(), 1);
