@@ -79,7 +79,7 @@ private:
         if (row < 0 || row >= v->visibleRows())
             return false;
         const QImage image = v->viewport()->grab().toImage();
-        const int rowHeight = v->viewport()->height() / v->visibleRows();
+        const int rowHeight = v->rowHeight();
         const QColor c =
             image.pixelColor(image.width() - 3,
                              static_cast<int>((row + 0.5) * rowHeight * image.devicePixelRatio()));
