@@ -125,24 +125,26 @@ QString ListingView::rowText(int row) const {
 void ListingView::paintEvent(QPaintEvent* event) {
     QPainter p(viewport());
     const QRect area = event->rect();
+    p.fillRect(area, palette().base());
     const int first = firstVisibleRow();
     const int width = viewport()->width();
     const int markWidth = rowHeight_;
     const int ascent = fontMetrics().ascent();
+    const QColor text = palette().text().color();
+    const QColor faint(150, 150, 150);
+    const QColor red(200, 0, 0);
     for (int i = area.top() / rowHeight_; i <= area.bottom() / rowHeight_; ++i) {
         const int row = first + i;
         const int y = i * rowHeight_;
-        if (row >= rowCount()) {
-            p.fillRect(0, y, width, rowHeight_, palette().base());
-            continue;
-        }
+        if (row >= rowCount())
+            break;
         const Shown now = current(row);
-        p.fillRect(0, y, width, rowHeight_,
-                   now.pc ? QColor(255, 240, 160) : palette().base().color());
+        if (now.pc)
+            p.fillRect(0, y, width, rowHeight_, QColor(255, 240, 160));
         if (now.marks != 0) {
             p.setRenderHint(QPainter::Antialiasing, true);
             p.setPen(Qt::NoPen);
-            p.setBrush(QColor(200, 0, 0));
+            p.setBrush(red);
             const int d = rowHeight_ - 6;
             if (now.marks & 1u)
                 p.drawEllipse(3, y + 3, d, d);
@@ -151,9 +153,7 @@ void ListingView::paintEvent(QPaintEvent* event) {
             p.setRenderHint(QPainter::Antialiasing, false);
         }
         // Empty words are drawn faintly so that the program stands out.
-        p.setPen((now.marks & 1u) ? QColor(200, 0, 0)
-                 : now.word == 0  ? QColor(150, 150, 150)
-                                  : palette().text().color());
+        p.setPen((now.marks & 1u) ? red : now.word == 0 ? faint : text);
         p.drawText(markWidth + 2, y + 1 + ascent, rowText(row));
     }
 }
