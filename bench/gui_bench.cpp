@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app.h"
+#include "listing_window.h"
 #include "mem1.h"
 #include "pic.h"
 #include "show_error.h"
@@ -80,6 +81,33 @@ void BM_RunF9(benchmark::State& state) {
         static_cast<double>(p.app->log.size() - before) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_RunF9)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// The same with the listing window open beside the main window: it follows
+// PC and memory after every Run.
+// With argument 1 every visible row is repainted after each Run, as when a
+// Run has changed the memory under all of them (the worst case).
+void BM_RunF9WithListing(benchmark::State& state) {
+    Program p;
+    ListingWindow* listing = p.app->listingWindow.get();
+    listing->show();
+    if (!QTest::qWaitForWindowExposed(listing))
+        qWarning("the listing window was not shown");
+    const bool repaintAll = state.range(0) != 0;
+    p.pressF9();
+    for (auto _ : state) {
+        if (repaintAll)
+            listing->View->viewport()->update();
+        p.pressF9();
+    }
+    state.counters["listing_rows"] = listing->View->visibleRows();
+}
+BENCHMARK(BM_RunF9WithListing)
+    ->Arg(0)
+    ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(20)
     ->Repetitions(5)

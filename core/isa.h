@@ -78,6 +78,12 @@ inline constexpr std::array<std::string_view, 9> kStackActionNames = {
     "Push DS",         "Pop DS",          "Push RS",         "Pop RS", "Pop DS, and RS",
     "Push DS, and RS", "Push DS, Pop RS", "Pop DS, Push RS", "nop"};
 
+// The assembler's short names of the stack action codes 0 to 8, in code order.
+inline constexpr std::array<std::string_view, 9> kStackActionMnemonics = {
+    "pushds",   "popds",        "pushrs",       "poprs", "popboth",
+    "pushboth", "pushds_poprs", "popds_pushrs", "nop"};
+inline constexpr unsigned kStackNop = 8;
+
 // Trace lines of the stack actions. A return-stack push is narrated "Push RDS".
 inline constexpr std::string_view kTracePopDS = "Pop DS";
 inline constexpr std::string_view kTracePopRS = "Pop RS";
@@ -102,15 +108,33 @@ inline constexpr std::array<std::string_view, 16> kConditionNames = {
     "0", "1",  "V", "not V", ">", "<=", "0<", "0>=", "Z", "not Z", "беззнаковый >", "беззнаковый Б",
     "<", ">=", "C", "not C"};
 
+// The assembler's short names of the condition codes, in code order.
+inline constexpr std::array<std::string_view, 16> kConditionMnemonics = {
+    "never", "always", "v",   "nv",  "gt", "le", "pos", "nonpos",
+    "z",     "nz",     "agt", "alt", "lt", "ge", "c",   "nc"};
+
 // Carry selection codes (bits 9..8).
 inline constexpr std::array<std::string_view, 4> kCarryNames = {"0", "1", "FL", "not FL"};
+
+// The assembler's short names of the carry codes.
+inline constexpr std::array<std::string_view, 4> kCarryMnemonics = {"c0", "c1", "fl", "nfl"};
 
 // Shift direction codes (bits 6..5): 0 left, 1 right, 2 and 3 no shift.
 inline constexpr std::array<std::string_view, 4> kShiftDirectionNames = {"<<", ">>", "nop", "nop"};
 
+// The assembler's short names of the directions; code 3 has none (it is
+// written as the number 3).
+inline constexpr std::array<std::string_view, 4> kShiftDirectionMnemonics = {"shl", "shr",
+                                                                             "noshift", ""};
+inline constexpr unsigned kShiftNop = 2;
+
 // Combine operations of SHIFT (bits 3..2).
 inline constexpr std::array<std::string_view, 4> kCombineNames = {
     "B + перенос", "B - A - перенос", "A + B +  перенос", "A + B + not(перенос)"};
+
+// The assembler's short names of the combine operations.
+inline constexpr std::array<std::string_view, 4> kCombineMnemonics = {"b+c", "b-a-c", "a+b+c",
+                                                                      "a+b+~c"};
 
 // The 28 defined ALU operation codes (bits 6..0); every other code yields 0.
 enum AluOp : uint8_t {
@@ -147,37 +171,38 @@ enum AluOp : uint8_t {
 struct AluOperation {
     AluOp code;
     std::string_view name;
+    std::string_view mnemonic; // the assembler's short ASCII name
 };
 // In the order of the constructor's "Операция" list.
 inline constexpr std::array<AluOperation, 28> kAluOperations = {{
-    {Nand, "not (A and B)"},
-    {AOrNotB, "A or not (B)"},
-    {NotAOrB, "not(A) or B"},
-    {AOrB, "A or B"},
-    {Zero, "0"},
-    {NotA, "not A"},
-    {MinusOne, "-1"},
-    {PassA, "A"},
-    {NotB, "not B"},
-    {PassB, "B"},
-    {AXorB, "A xor B"},
-    {NotAPlusCarry, "not (A) + перенос"},
-    {APlusCarry, "A + перенос"},
-    {NotBPlusCarry, "not (B) + перенос"},
-    {NotAPlusNotBPlusCarry, "not (A) + not (B) перенос"},
-    {NotBMinusCarry, "not (B) - not (перенос)"},
-    {AMinusBMinusNotCarry, "A - B - not (перенос)"},
-    {NotAMinusNotCarry, "not (A) - not (перенос)"},
-    {AMinusNotCarry, "A - not (перенос)"},
-    {BPlusCarry, "B + перенос"},
-    {BMinusAMinusNotCarry, "B - A - not (перенос)"},
-    {BMinusNotCarry, "B - not (перенос)"},
-    {APlusBPlusCarry, "A + B + перенос"},
-    {AAndB, "A and B"},
-    {NotAAndB, "not (A) and B"},
-    {AAndNotB, "A and not (B)"},
-    {Nor, "not (A or B)"},
-    {Xnor, "not (A xor B)"},
+    {Nand, "not (A and B)", "nand"},
+    {AOrNotB, "A or not (B)", "ornb"},
+    {NotAOrB, "not(A) or B", "orna"},
+    {AOrB, "A or B", "or"},
+    {Zero, "0", "zero"},
+    {NotA, "not A", "nota"},
+    {MinusOne, "-1", "ones"},
+    {PassA, "A", "a"},
+    {NotB, "not B", "notb"},
+    {PassB, "B", "b"},
+    {AXorB, "A xor B", "xor"},
+    {NotAPlusCarry, "not (A) + перенос", "~a+c"},
+    {APlusCarry, "A + перенос", "a+c"},
+    {NotBPlusCarry, "not (B) + перенос", "~b+c"},
+    {NotAPlusNotBPlusCarry, "not (A) + not (B) перенос", "~a+~b+c"},
+    {NotBMinusCarry, "not (B) - not (перенос)", "~b-c"},
+    {AMinusBMinusNotCarry, "A - B - not (перенос)", "a-b-~c"},
+    {NotAMinusNotCarry, "not (A) - not (перенос)", "~a-~c"},
+    {AMinusNotCarry, "A - not (перенос)", "a-~c"},
+    {BPlusCarry, "B + перенос", "b+c"},
+    {BMinusAMinusNotCarry, "B - A - not (перенос)", "b-a-~c"},
+    {BMinusNotCarry, "B - not (перенос)", "b-~c"},
+    {APlusBPlusCarry, "A + B + перенос", "a+b+c"},
+    {AAndB, "A and B", "and"},
+    {NotAAndB, "not (A) and B", "andna"},
+    {AAndNotB, "A and not (B)", "andnb"},
+    {Nor, "not (A or B)", "nor"},
+    {Xnor, "not (A xor B)", "xnor"},
 }};
 
 // The halt word: Run stops before executing it.

@@ -4,9 +4,11 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "asm_window.h"
 #include "constr.h"
 #include "convert.h"
 #include "error.h"
+#include "listing_window.h"
 #include "mem1.h"
 #include "pic.h"
 #include "rpncalc_unit.h"
@@ -26,6 +28,9 @@ KovarApp::KovarApp() {
     QObject::connect(form4.get(), &TForm4::edited, form1.get(), &TForm1::userEdited);
     // The constructor's PC field shows PC wherever the simulator window's does.
     QObject::connect(form1.get(), &TForm1::pcRedrawn, form4.get(), &TForm4::ShowPC);
+    asmWindow = std::make_unique<AsmWindow>(*form1);
+    listingWindow = std::make_unique<ListingWindow>(*form1);
+    form1->setAsmWindows(asmWindow.get(), listingWindow.get());
 
     // Errors show the modal dialog; the main window's views are brought up
     // to date first, so the user sees the machine as it stands.

@@ -17,6 +17,8 @@ class TForm3;
 class TForm4;
 class TRPNcalc;
 class TSplashScreen;
+class AsmWindow;
+class ListingWindow;
 
 class KovarApp {
 public:
@@ -38,6 +40,8 @@ public:
     std::unique_ptr<TForm3> form3; // the error dialog made at start-up, never shown
     std::unique_ptr<TForm4> form4; // instruction constructor
     std::unique_ptr<TRPNcalc> rpncalc;
+    std::unique_ptr<AsmWindow> asmWindow;         // program text
+    std::unique_ptr<ListingWindow> listingWindow; // memory as instructions
 
 private:
     kovar::ErrorHandler previousHandler_;

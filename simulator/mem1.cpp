@@ -244,6 +244,12 @@ void TForm1::buildMenu() {
     Hexbindec1->setEnabled(false);
     N15->setEnabled(false);
     RPNcalc1->setEnabled(false);
+    NAsm = entry(tools, "Ассемблер", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
+                 &TForm1::NAsmClick);
+    NListing = entry(tools, "Листинг", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L),
+                     &TForm1::NListingClick);
+    NAsm->setEnabled(false);
+    NListing->setEnabled(false);
 
     // The menu's keys belong to the whole program and win over edit fields.
     shortcuts_ = new ShortcutFilter({N10, N8, N11, N12, N6, N7, Hexbindec1, N15, RPNcalc1}, this);
@@ -345,6 +351,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e) {
 
 void TForm1::redrawMem() {
     staleMem_ = false;
+    emit memoryOrPCShown();
     for (int i = 0; i < kCells; ++i) {
         const int address = memBase_ + i;
         setFieldText(MemCells[i], hexBytes(st_.Memory[address], 1));
@@ -491,6 +498,7 @@ void TForm1::RefreshURD() {
 
 void TForm1::redrawPC() {
     stalePC_ = false;
+    emit memoryOrPCShown();
     setFieldText(EditPC, hexBytes(st_.PC, 4));
     settingFL_ = true;
     CheckBoxFL->setChecked(st_.FL);
@@ -674,4 +682,19 @@ void TForm1::N15Click() {
 void TForm1::RPNcalc1Click() {
     if (calculator_)
         kovar::ui::ShowToFront(calculator_);
+}
+
+void TForm1::setAsmWindows(QWidget* source, QWidget* listing) {
+    asmSource_ = source;
+    asmListing_ = listing;
+    NAsm->setEnabled(source != nullptr);
+    NListing->setEnabled(listing != nullptr);
+}
+void TForm1::NAsmClick() {
+    if (asmSource_)
+        kovar::ui::ShowToFront(asmSource_);
+}
+void TForm1::NListingClick() {
+    if (asmListing_)
+        kovar::ui::ShowToFront(asmListing_);
 }

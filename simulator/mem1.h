@@ -45,6 +45,8 @@ public:
     // The windows that the menu shows; an entry without its window stays disabled.
     void setSplash(QWidget* splash) { splash_ = splash; }
     void setToolWindows(QWidget* converter, QWidget* constructor, QWidget* calculator);
+    // The program-text windows: the source editor and the listing.
+    void setAsmWindows(QWidget* source, QWidget* listing);
 
     // The file dialogs, replaceable so that the commands can be driven
     // without a blocking dialog. An empty name means the user cancelled.
@@ -121,8 +123,10 @@ public:
     QAction* Hexbindec1;
     QAction* N15; // Конструктор команд
     QAction* RPNcalc1;
-    QAction* N9;  // Начало (memory context menu)
-    QAction* N14; // Конец
+    QAction* NAsm;     // Ассемблер
+    QAction* NListing; // Листинг
+    QAction* N9;       // Начало (memory context menu)
+    QAction* N14;      // Конец
 
     // Controls built at run time, in index order.
     QList<QLineEdit*> MemCells;
@@ -159,6 +163,8 @@ public:
     void Hexbindec1Click();
     void N15Click();
     void RPNcalc1Click();
+    void NAsmClick();
+    void NListingClick();
 
 signals:
     // The window has been closed: the program ends.
@@ -169,6 +175,10 @@ signals:
     // The PC field has been redrawn (or rewritten by its exit handler): other
     // windows that show PC follow it.
     void pcRedrawn();
+    // The memory view or the PC field has just been redrawn (once per
+    // command, as the views are coalesced): views that follow memory and PC
+    // bring themselves up to date.
+    void memoryOrPCShown();
 
 protected:
     bool event(QEvent* event) override;
@@ -207,6 +217,8 @@ private:
     QWidget* converter_ = nullptr;
     QWidget* constructor_ = nullptr;
     QWidget* calculator_ = nullptr;
+    QWidget* asmSource_ = nullptr;
+    QWidget* asmListing_ = nullptr;
 
     quint16 memBase_ = 0;
     int firstActivation_ = 0;

@@ -1,0 +1,1043 @@
+#include "assembler.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <unordered_map>
+
+#include "asm_names.h"
+#include "atomic_file.h"
+#include "isa.h"
+
+namespace kovar {
+
+using asmnames::Field;
+
+namespace {
+
+constexpr uint64_t kAddressLimit = uint64_t{1} << 32;
+constexpr std::size_t kMaxSourceBytes = 64u << 20; // far beyond any program that fits memory
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsIdentStart(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+bool IsIdentChar(char c) {
+    return IsIdentStart(c) || IsDigit(c) || c == '.';
+}
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+std::string LowerCopy(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = Lower(c);
+    return out;
+}
+
+// Characters (not bytes) before `offset`, plus one.
+int ColumnOf(std::string_view line, std::size_t offset) {
+    int column = 1;
+    for (std::size_t i = 0; i < offset && i < line.size(); ++i)
+        if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80)
+            ++column;
+    return column;
+}
+
+std::string Hex(uint64_t v) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s;
+    do {
+        s.insert(s.begin(), digits[v & 15]);
+        v >>= 4;
+    } while (v != 0);
+    return "0x" + s;
+}
+
+enum class NumberParse { Ok, NotANumber, Malformed, TooLarge };
+
+// Decimal, 0x hexadecimal or 0b binary, no sign; the whole text.
+NumberParse ParseUnsigned(std::string_view t, uint64_t& value) {
+    if (t.empty() || !IsDigit(t[0]))
+        return NumberParse::NotANumber;
+    unsigned base = 10;
+    std::size_t i = 0;
+    if (t.size() > 1 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+        base = 16;
+        i = 2;
+    } else if (t.size() > 1 && t[0] == '0' && (t[1] == 'b' || t[1] == 'B')) {
+        base = 2;
+        i = 2;
+    }
+    if (i == t.size())
+        return NumberParse::Malformed;
+    uint64_t v = 0;
+    bool tooLarge = false;
+    for (; i < t.size(); ++i) {
+        const char c = Lower(t[i]);
+        unsigned d;
+        if (IsDigit(c))
+            d = static_cast<unsigned>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            d = static_cast<unsigned>(c - 'a' + 10);
+        else
+            return NumberParse::Malformed;
+        if (d >= base)
+            return NumberParse::Malformed;
+        v = v * base + d;
+        if (v > 0xFFFFFFFFu)
+            tooLarge = true;
+    }
+    if (tooLarge)
+        return NumberParse::TooLarge;
+    value = v;
+    return NumberParse::Ok;
+}
+
+// One operand of an instruction or a directive: "value" or "key=value".
+struct Operand {
+    std::string_view key;   // empty for a positional operand
+    std::string_view value; // without quotes
+    std::size_t keyOffset = 0;
+    std::size_t valueOffset = 0; // of the value's first character in the line
+    bool quoted = false;
+};
+
+enum class FixKind { Target, Offset, WordMsb, WordLsb, Byte };
+
+// A value that names a label: resolved when every label is known.
+struct Fixup {
+    FixKind kind;
+    std::size_t region;
+    std::size_t position;
+    std::string_view expr;
+    std::string_view lineText;
+    std::size_t offset;
+    int line;
+};
+
+struct MarkSite {
+    uint32_t address;
+    uint8_t value;
+    int line;
+    int column;
+};
+
+struct LabelInfo {
+    uint64_t address;
+    int line;
+};
+
+// The option words of each instruction class.
+enum ClassMask : unsigned {
+    MAlu = 1,
+    MShift = 2,
+    MLoadSave = 4,
+    MLaLah = 8,
+    MAllData = MAlu | MShift | MLoadSave | MLaLah,
+};
+struct FlagOption {
+    std::string_view name;
+    unsigned bit;
+    unsigned classes;
+};
+constexpr std::array<FlagOption, 7> kFlags = {{
+    {"ret", 28, MAllData},
+    {"setfl", 7, MAlu | MShift},
+    {"flres", 14, MAlu},
+    {"nowrite", 14, MShift},
+    {"nofill", 4, MShift},
+    {"flout", 1, MShift},
+    {"bit0", 0, MShift},
+}};
+struct FieldOption {
+    std::string_view name;
+    unsigned shift;
+    unsigned classes;
+    Field field;
+};
+constexpr std::array<FieldOption, 5> kFieldOptions = {{
+    {"stack", 16, MAllData, Field::Stack},
+    {"cond", 10, MAlu | MShift, Field::Condition},
+    {"carry", 8, MAlu | MShift, Field::Carry},
+    {"a", 20, MLaLah, Field::Register},
+    {"b", 24, MLaLah, Field::Register},
+}};
+
+std::string OptionsOf(unsigned mask) {
+    std::string out;
+    for (const auto& f : kFlags)
+        if (f.classes & mask)
+            out += std::string(out.empty() ? "" : ", ") + std::string(f.name);
+    for (const auto& f : kFieldOptions)
+        if (f.classes & mask)
+            out += std::string(out.empty() ? "" : ", ") + std::string(f.name) + "=...";
+    if (mask & MLaLah)
+        out += ", offset=...";
+    return out + " or a stack action (pushds, popds, ...)";
+}
+
+class Assembler {
+public:
+    Assembler(std::string_view source, AsmBound bound) : src_(source), bound_(bound) {}
+
+    AssembleResult Run();
+
+private:
+    void Line(std::string_view text, int lineNo);
+    void Instruction(std::string_view mnemonic, std::size_t mnemonicOffset,
+                     const std::vector<Operand>& ops);
+    void Directive(std::string_view name, std::size_t nameOffset, const std::vector<Operand>& ops);
+    bool SplitOperands(std::string_view text, std::size_t base, std::vector<Operand>& out);
+
+    void Error(std::size_t offset, std::string message) {
+        result_.errors.push_back({line_, ColumnOf(lineText_, offset), std::move(message)});
+    }
+    void ErrorAt(std::string_view lineText, int line, std::size_t offset, std::string message) {
+        result_.errors.push_back({line, ColumnOf(lineText, offset), std::move(message)});
+    }
+
+    // Evaluates `number | label (+|- number | label)...`. With `mustKnow`, a
+    // label not yet defined is an error; without, it leaves `unknown` set.
+    bool Evaluate(std::string_view expr, std::size_t offset, bool mustKnow, int64_t& value,
+                  bool& unknown, std::string_view lineText, int line);
+    bool FieldCode(Field field, const Operand& op, unsigned& code);
+    bool CheckRange(int64_t v, int64_t lo, int64_t hi, std::string_view what, std::size_t offset,
+                    std::string_view lineText, int line);
+
+    // Reserves n bytes at the location counter; false when they do not fit.
+    bool Emit(std::size_t n, std::size_t offset, std::size_t& region, std::size_t& position);
+    void StoreValue(FixKind kind, std::size_t region, std::size_t position, uint32_t v);
+    // Emits a field value now or, when it names a later label, after the pass.
+    void Value(FixKind kind, const Operand& op, std::size_t region, std::size_t position);
+
+    std::string_view src_;
+    AsmBound bound_;
+    AssembleResult result_;
+    std::vector<Fixup> fixups_;
+    std::vector<MarkSite> markSites_;
+    std::unordered_map<std::string, LabelInfo> labels_;
+    std::string_view lineText_;
+    int line_ = 0;
+    uint64_t loc_ = 0;
+    bool open_ = false; // a region is open at loc_
+    bool haveInstruction_ = false;
+    bool resolving_ = false; // every label is known
+    uint32_t firstInstruction_ = 0;
+    std::vector<Operand> ops_;
+};
+
+bool Assembler::SplitOperands(std::string_view text, std::size_t base, std::vector<Operand>& out) {
+    out.clear();
+    std::size_t i = 0;
+    while (true) {
+        // One operand runs to the next comma outside quotes.
+        std::size_t start = i;
+        std::size_t end = i;
+        bool inQuote = false;
+        while (end < text.size() && (inQuote || text[end] != ',')) {
+            if (text[end] == '"')
+                inQuote = !inQuote;
+            ++end;
+        }
+        std::size_t a = start, b = end;
+        while (a < b && IsBlank(text[a]))
+            ++a;
+        while (b > a && IsBlank(text[b - 1]))
+            --b;
+        if (a == b) {
+            Error(base + a, "empty operand; expected a value between the commas");
+            return false;
+        }
+        Operand op;
+        std::size_t v = a;
+        // "key=value" when the text before the first '=' is one word.
+        if (text[a] != '"') {
+            std::size_t k = a;
+            while (k < b && IsIdentChar(text[k]))
+                ++k;
+            std::size_t e = k;
+            while (e < b && IsBlank(text[e]))
+                ++e;
+            if (k > a && e < b && text[e] == '=') {
+                op.key = text.substr(a, k - a);
+                op.keyOffset = base + a;
+                v = e + 1;
+                while (v < b && IsBlank(text[v]))
+                    ++v;
+                if (v == b) {
+                    Error(base + e, "expected a value after '='");
+                    return false;
+                }
+            }
+        }
+        if (text[v] == '"') {
+            if (b - v < 2 || text[b - 1] != '"') {
+                Error(base + v, "text after the closing quote; a quoted name stands alone");
+                return false;
+            }
+            op.quoted = true;
+            op.value = text.substr(v + 1, b - v - 2);
+            op.valueOffset = base + v;
+        } else {
+            op.value = text.substr(v, b - v);
+            op.valueOffset = base + v;
+        }
+        out.push_back(op);
+        if (end >= text.size())
+            return true;
+        i = end + 1;
+    }
+}
+
+bool Assembler::CheckRange(int64_t v, int64_t lo, int64_t hi, std::string_view what,
+                           std::size_t offset, std::string_view lineText, int line) {
+    if (v >= lo && v <= hi)
+        return true;
+    ErrorAt(lineText, line, offset,
+            std::string(what) + " " + std::to_string(v) + " out of range; expected " +
+                std::to_string(lo) + " to " + std::to_string(hi) +
+                (hi > 255 ? " (" + Hex(static_cast<uint64_t>(hi)) + ")" : ""));
+    return false;
+}
+
+bool Assembler::Evaluate(std::string_view expr, std::size_t offset, bool mustKnow, int64_t& value,
+                         bool& unknown, std::string_view lineText, int line) {
+    value = 0;
+    unknown = false;
+    std::size_t i = 0;
+    bool first = true;
+    while (true) {
+        while (i < expr.size() && IsBlank(expr[i]))
+            ++i;
+        int sign = 1;
+        if (i < expr.size() && (expr[i] == '+' || expr[i] == '-')) {
+            sign = expr[i] == '-' ? -1 : 1;
+            ++i;
+            while (i < expr.size() && IsBlank(expr[i]))
+                ++i;
+        } else if (!first) {
+            ErrorAt(lineText, line, offset + i,
+                    i < expr.size()
+                        ? "expected '+' or '-' before '" + std::string(expr.substr(i)) + "'"
+                        : "expected a number or a label");
+            return false;
+        }
+        if (i >= expr.size()) {
+            ErrorAt(lineText, line, offset + i, "expected a number or a label");
+            return false;
+        }
+        std::size_t j = i;
+        while (j < expr.size() && (IsIdentChar(expr[j])))
+            ++j;
+        if (j == i) {
+            ErrorAt(lineText, line, offset + i,
+                    "expected a number or a label, not '" + std::string(expr.substr(i)) + "'");
+            return false;
+        }
+        const std::string_view term = expr.substr(i, j - i);
+        int64_t termValue = 0;
+        if (IsDigit(term[0])) {
+            uint64_t u = 0;
+            switch (ParseUnsigned(term, u)) {
+            case NumberParse::Ok: termValue = static_cast<int64_t>(u); break;
+            case NumberParse::TooLarge:
+                ErrorAt(lineText, line, offset + i,
+                        "number '" + std::string(term) + "' is larger than 32 bits");
+                return false;
+            default:
+                ErrorAt(lineText, line, offset + i,
+                        "malformed number '" + std::string(term) +
+                            "'; expected decimal digits, 0x and hexadecimal digits, or 0b and "
+                            "binary digits");
+                return false;
+            }
+        } else {
+            const auto it = labels_.find(LowerCopy(term));
+            if (it == labels_.end()) {
+                if (mustKnow) {
+                    ErrorAt(lineText, line, offset + i,
+                            "label '" + std::string(term) + "' is not defined" +
+                                (resolving_ ? ""
+                                            : " above this line (here a label must be defined "
+                                              "before it is used)"));
+                    return false;
+                }
+                unknown = true;
+            } else {
+                termValue = static_cast<int64_t>(it->second.address);
+            }
+        }
+        value += sign * termValue; // |terms| < 2^33 each; no overflow in 64 bits for a line
+        i = j;
+        first = false;
+        while (i < expr.size() && IsBlank(expr[i]))
+            ++i;
+        if (i >= expr.size())
+            return true;
+    }
+}
+
+bool Assembler::FieldCode(Field field, const Operand& op, unsigned& code) {
+    const std::string_view v = op.value;
+    if (!op.quoted && !v.empty() && IsDigit(v[0])) {
+        uint64_t u = 0;
+        const auto r = ParseUnsigned(v, u);
+        if (r == NumberParse::Ok) {
+            if (u > asmnames::MaxCode(field)) {
+                Error(op.valueOffset, std::string(asmnames::FieldWhat(field)) + " code " +
+                                          std::to_string(u) + " out of range; expected 0 to " +
+                                          std::to_string(asmnames::MaxCode(field)));
+                return false;
+            }
+            code = static_cast<unsigned>(u);
+            return true;
+        }
+        if (r != NumberParse::NotANumber && !asmnames::LookupName(field, v, false, code)) {
+            Error(op.valueOffset, "malformed number '" + std::string(v) + "'");
+            return false;
+        }
+    }
+    if (asmnames::LookupName(field, v, op.quoted, code))
+        return true;
+    Error(op.valueOffset, "unknown " + std::string(asmnames::FieldWhat(field)) + " '" +
+                              std::string(v) + "'; expected one of " +
+                              asmnames::ExpectedNames(field));
+    return false;
+}
+
+bool Assembler::Emit(std::size_t n, std::size_t offset, std::size_t& region,
+                     std::size_t& position) {
+    const uint64_t limit = bound_ == AsmBound::Memory ? uint64_t{kMemorySize} : kAddressLimit;
+    if (loc_ + n > limit) {
+        if (bound_ == AsmBound::Memory && n == 1)
+            Error(offset, "does not fit in memory: byte " + std::to_string(loc_) +
+                              " goes beyond address 1000");
+        else if (bound_ == AsmBound::Memory)
+            Error(offset, "does not fit in memory: bytes " + std::to_string(loc_) + " to " +
+                              std::to_string(loc_ + n - 1) + " go beyond address 1000");
+        else
+            Error(offset, "goes beyond address 0xFFFFFFFF");
+        return false;
+    }
+    if (!open_) {
+        result_.regions.push_back({static_cast<uint32_t>(loc_), {}, line_});
+        open_ = true;
+    }
+    auto& r = result_.regions.back();
+    region = result_.regions.size() - 1;
+    position = r.bytes.size();
+    r.bytes.resize(r.bytes.size() + n);
+    loc_ += n;
+    return true;
+}
+
+void Assembler::StoreValue(FixKind kind, std::size_t region, std::size_t position, uint32_t v) {
+    uint8_t* p = result_.regions[region].bytes.data() + position;
+    switch (kind) {
+    case FixKind::Target:
+        v = (v & 0x1FFFFFFFu) | (static_cast<uint32_t>(p[0]) << 24 & 0xE0000000u);
+        [[fallthrough]];
+    case FixKind::WordMsb:
+        p[0] = static_cast<uint8_t>(v >> 24);
+        p[1] = static_cast<uint8_t>(v >> 16);
+        p[2] = static_cast<uint8_t>(v >> 8);
+        p[3] = static_cast<uint8_t>(v);
+        break;
+    case FixKind::Offset:
+        p[2] = static_cast<uint8_t>(v >> 8);
+        p[3] = static_cast<uint8_t>(v);
+        break;
+    case FixKind::WordLsb:
+        p[0] = static_cast<uint8_t>(v);
+        p[1] = static_cast<uint8_t>(v >> 8);
+        p[2] = static_cast<uint8_t>(v >> 16);
+        p[3] = static_cast<uint8_t>(v >> 24);
+        break;
+    case FixKind::Byte: p[0] = static_cast<uint8_t>(v); break;
+    }
+}
+
+struct Range {
+    int64_t lo, hi;
+    const char* what;
+};
+Range RangeOf(FixKind kind) {
+    switch (kind) {
+    case FixKind::Target: return {0, 0x1FFFFFFF, "target address"};
+    case FixKind::Offset: return {0, 0xFFFF, "offset"};
+    case FixKind::Byte: return {-128, 255, "byte"};
+    default: return {-2147483648LL, 0xFFFFFFFFLL, "word"};
+    }
+}
+
+void Assembler::Value(FixKind kind, const Operand& op, std::size_t region, std::size_t position) {
+    if (op.quoted || !op.key.empty()) {
+        Error(op.quoted ? op.valueOffset : op.keyOffset,
+              std::string("expected a number or a label as the ") + RangeOf(kind).what);
+        return;
+    }
+    int64_t v = 0;
+    bool unknown = false;
+    if (!Evaluate(op.value, op.valueOffset, false, v, unknown, lineText_, line_))
+        return;
+    if (unknown) {
+        fixups_.push_back({kind, region, position, op.value, lineText_, op.valueOffset, line_});
+        return;
+    }
+    const Range r = RangeOf(kind);
+    if (CheckRange(v, r.lo, r.hi, r.what, op.valueOffset, lineText_, line_))
+        StoreValue(kind, region, position, static_cast<uint32_t>(static_cast<uint64_t>(v)));
+}
+
+void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffset,
+                            const std::vector<Operand>& ops) {
+    using namespace isa;
+    if (asmnames::SameWord(mnemonic, "halt")) {
+        if (!ops.empty()) {
+            Error(ops[0].valueOffset, "halt takes no operands");
+            return;
+        }
+        std::size_t region, position;
+        if (!Emit(4, mnemonicOffset, region, position))
+            return;
+        if (!haveInstruction_) {
+            haveInstruction_ = true;
+            firstInstruction_ = result_.regions[region].address + static_cast<uint32_t>(position);
+        }
+        StoreValue(FixKind::WordMsb, region, position, kHaltWord);
+        return;
+    }
+    std::size_t entry = kCommands.size();
+    for (std::size_t i = 0; i < kCommands.size(); ++i)
+        if (asmnames::SameWord(mnemonic, kCommands[i].name))
+            entry = i;
+    if (entry == kCommands.size()) {
+        Error(mnemonicOffset, "unknown instruction '" + std::string(mnemonic) +
+                                  "'; expected CALL, BRANCH, BRANCH_C, ALU, SHIFT, LOAD, SAVE, "
+                                  "LAL, LAH, halt or a directive (.org, .word, .data, .byte, "
+                                  ".space, .break)");
+        return;
+    }
+    const CommandEntry& cmd = kCommands[entry];
+    uint32_t word = 0;
+    for (char c : cmd.classBits)
+        word = word << 1 | static_cast<uint32_t>(c - '0');
+    word <<= 29;
+    if (cmd.bit15 == 1)
+        word |= 1u << 15;
+    const unsigned cls = word >> 29;
+    const bool isShift = cls == AluShift && cmd.bit15 == 1;
+    const std::string name(cmd.name);
+
+    // Positional operands and the form that names them.
+    std::vector<std::pair<const char*, Field>> positional;
+    const char* form = "";
+    unsigned mask = 0;
+    bool target = false, offset = false;
+    switch (cls) {
+    case Call:
+    case Branch:
+    case BranchC:
+        target = true;
+        form = " TARGET";
+        break;
+    case AluShift:
+        positional = {{"register A", Field::Register}, {"register B", Field::Register}};
+        if (isShift) {
+            positional.push_back({"shift direction", Field::Direction});
+            positional.push_back({"combine operation", Field::Combine});
+            form = " A, B, DIRECTION, COMBINE[, options]";
+            mask = MShift;
+        } else {
+            positional.push_back({"ALU operation", Field::Operation});
+            form = " A, B, OPERATION[, options]";
+            mask = MAlu;
+        }
+        break;
+    case Load:
+    case Save:
+        positional = {{"register A", Field::Register}, {"register B", Field::Register}};
+        offset = true;
+        form = " A, B, OFFSET[, options]";
+        mask = MLoadSave;
+        break;
+    default:
+        form = "[ options]";
+        mask = MLaLah;
+        break;
+    }
+    const std::size_t need = positional.size() + (target || offset ? 1 : 0);
+    if (ops.size() < need) {
+        const std::size_t at = ops.empty() ? mnemonicOffset + mnemonic.size()
+                                           : ops.back().valueOffset + ops.back().value.size();
+        const char* missing = ops.size() < positional.size() ? positional[ops.size()].first
+                              : target                       ? "target address"
+                                                             : "offset";
+        Error(at, std::string("missing ") + missing + "; " + name + " is written " + name + form);
+        return;
+    }
+    if (target && ops.size() > 1) {
+        Error(ops[1].valueOffset, name + " takes one operand, the target address");
+        return;
+    }
+    static constexpr unsigned kShifts[] = {20, 24, 0, 0};
+    for (std::size_t i = 0; i < positional.size(); ++i) {
+        const Operand& op = ops[i];
+        if (!op.key.empty()) {
+            Error(op.keyOffset, std::string("expected the ") + positional[i].first + "; " + name +
+                                    " is written " + name + form);
+            return;
+        }
+        unsigned code = 0;
+        if (!FieldCode(positional[i].second, op, code))
+            return;
+        if (i < 2)
+            word |= code << kShifts[i];
+        else if (positional[i].second == Field::Operation)
+            word |= code;
+        else if (positional[i].second == Field::Direction)
+            word |= code << 5;
+        else
+            word |= code << 2;
+    }
+
+    // Options.
+    unsigned given = 0; // bit per option: flags 0..6, fields 7..11, offset 12, stack bare
+    bool stackGiven = false;
+    const Operand* offsetOption = nullptr;
+    unsigned stack = kStackNop;
+    for (std::size_t i = need; i < ops.size(); ++i) {
+        const Operand& op = ops[i];
+        if (op.key.empty()) {
+            bool done = false;
+            for (std::size_t f = 0; f < kFlags.size() && !op.quoted; ++f)
+                if ((kFlags[f].classes & mask) && asmnames::SameWord(op.value, kFlags[f].name)) {
+                    if (given & (1u << f)) {
+                        Error(op.valueOffset, std::string(kFlags[f].name) + " given twice");
+                        return;
+                    }
+                    given |= 1u << f;
+                    word |= 1u << kFlags[f].bit;
+                    done = true;
+                }
+            if (done)
+                continue;
+            unsigned code = 0;
+            if ((op.quoted || !IsDigit(op.value[0])) &&
+                asmnames::LookupName(Field::Stack, op.value, op.quoted, code)) {
+                if (stackGiven) {
+                    Error(op.valueOffset, "stack action given twice");
+                    return;
+                }
+                stackGiven = true;
+                stack = code;
+                continue;
+            }
+            Error(op.valueOffset, "unknown option '" + std::string(op.value) + "' for " + name +
+                                      "; expected " + OptionsOf(mask));
+            return;
+        }
+        // key=value
+        bool done = false;
+        for (std::size_t f = 0; f < kFlags.size(); ++f)
+            if ((kFlags[f].classes & mask) && asmnames::SameWord(op.key, kFlags[f].name)) {
+                if (given & (1u << f)) {
+                    Error(op.keyOffset, std::string(kFlags[f].name) + " given twice");
+                    return;
+                }
+                given |= 1u << f;
+                if (op.value == "1")
+                    word |= 1u << kFlags[f].bit;
+                else if (op.value != "0") {
+                    Error(op.valueOffset, std::string(kFlags[f].name) + " is 0 or 1");
+                    return;
+                }
+                done = true;
+            }
+        for (std::size_t f = 0; f < kFieldOptions.size() && !done; ++f)
+            if ((kFieldOptions[f].classes & mask) &&
+                asmnames::SameWord(op.key, kFieldOptions[f].name)) {
+                unsigned code = 0;
+                if (f == 0 ? stackGiven : (given & (1u << (7 + f))) != 0) {
+                    Error(op.keyOffset, std::string(kFieldOptions[f].name) + " given twice");
+                    return;
+                }
+                if (!FieldCode(kFieldOptions[f].field, op, code))
+                    return;
+                if (f == 0) {
+                    stackGiven = true;
+                    stack = code;
+                } else {
+                    given |= 1u << (7 + f);
+                    word |= code << kFieldOptions[f].shift;
+                }
+                done = true;
+            }
+        if (!done && (mask & MLaLah) && asmnames::SameWord(op.key, "offset")) {
+            if (offsetOption != nullptr) {
+                Error(op.keyOffset, "offset given twice");
+                return;
+            }
+            offsetOption = &op;
+            done = true;
+        }
+        if (!done) {
+            Error(op.keyOffset, "unknown option '" + std::string(op.key) + "' for " + name +
+                                    "; expected " + OptionsOf(mask));
+            return;
+        }
+    }
+    if (cls != Call && cls != Branch && cls != BranchC)
+        word |= stack << 16;
+
+    std::size_t region, position;
+    if (!Emit(4, mnemonicOffset, region, position))
+        return;
+    if (!haveInstruction_) {
+        haveInstruction_ = true;
+        firstInstruction_ = result_.regions[region].address + static_cast<uint32_t>(position);
+    }
+    StoreValue(FixKind::WordMsb, region, position, word);
+    if (target)
+        Value(FixKind::Target, ops[0], region, position);
+    else if (offset)
+        Value(FixKind::Offset, ops[2], region, position);
+    else if (offsetOption != nullptr) {
+        Operand bare = *offsetOption;
+        bare.key = {};
+        Value(FixKind::Offset, bare, region, position);
+    }
+}
+
+void Assembler::Directive(std::string_view name, std::size_t nameOffset,
+                          const std::vector<Operand>& ops) {
+    const auto known = [&](const Operand& op, int64_t& v) {
+        if (op.quoted || !op.key.empty()) {
+            Error(op.quoted ? op.valueOffset : op.keyOffset, "expected a number or a label");
+            return false;
+        }
+        bool unknown = false;
+        return Evaluate(op.value, op.valueOffset, true, v, unknown, lineText_, line_);
+    };
+    const uint64_t limit = bound_ == AsmBound::Memory ? uint64_t{kMemorySize} : kAddressLimit;
+    const int64_t lastAddress = static_cast<int64_t>(limit) - 1;
+    const std::string lower = LowerCopy(name);
+    if (lower == ".org" || lower == ".space") {
+        const bool org = lower == ".org";
+        if (ops.size() != 1) {
+            Error(ops.empty() ? nameOffset + name.size() : ops[1].valueOffset,
+                  std::string(name) + (org ? " takes one address" : " takes one byte count"));
+            return;
+        }
+        int64_t v = 0;
+        if (!known(ops[0], v))
+            return;
+        if (org) {
+            if (!CheckRange(v, 0, lastAddress, "address", ops[0].valueOffset, lineText_, line_))
+                return;
+            loc_ = static_cast<uint64_t>(v);
+        } else {
+            if (!CheckRange(v, 0, static_cast<int64_t>(limit - loc_), "byte count",
+                            ops[0].valueOffset, lineText_, line_))
+                return;
+            loc_ += static_cast<uint64_t>(v);
+        }
+        open_ = false;
+        return;
+    }
+    if (lower == ".word" || lower == ".data" || lower == ".byte") {
+        if (ops.empty()) {
+            Error(nameOffset + name.size(), std::string(name) + " needs at least one value");
+            return;
+        }
+        const FixKind kind = lower == ".word"   ? FixKind::WordMsb
+                             : lower == ".data" ? FixKind::WordLsb
+                                                : FixKind::Byte;
+        const std::size_t size = kind == FixKind::Byte ? 1 : 4;
+        for (const Operand& op : ops) {
+            std::size_t region, position;
+            if (!Emit(size, op.valueOffset, region, position))
+                return;
+            Value(kind, op, region, position);
+        }
+        return;
+    }
+    if (lower == ".break") {
+        if (ops.size() > 2) {
+            Error(ops[2].valueOffset, ".break takes at most an address and a mark value");
+            return;
+        }
+        int64_t address = static_cast<int64_t>(loc_);
+        int64_t value = 1;
+        if (!ops.empty() && !known(ops[0], address))
+            return;
+        if (ops.size() == 2 && !known(ops[1], value))
+            return;
+        const std::size_t at = ops.empty() ? nameOffset : ops[0].valueOffset;
+        if (!CheckRange(address, 0, lastAddress, "breakpoint address", at, lineText_, line_))
+            return;
+        if (ops.size() == 2 &&
+            !CheckRange(value, 1, 255, "mark value", ops[1].valueOffset, lineText_, line_))
+            return;
+        markSites_.push_back({static_cast<uint32_t>(address), static_cast<uint8_t>(value), line_,
+                              ColumnOf(lineText_, at)});
+        return;
+    }
+    Error(nameOffset, "unknown directive '" + std::string(name) +
+                          "'; expected .org, .word, .data, .byte, .space or .break");
+}
+
+void Assembler::Line(std::string_view text, int lineNo) {
+    line_ = lineNo;
+    lineText_ = text;
+    // The comment starts at the first ';' outside quotes.
+    std::size_t end = 0;
+    bool inQuote = false;
+    std::size_t quoteAt = 0;
+    for (; end < text.size(); ++end) {
+        if (text[end] == '"') {
+            inQuote = !inQuote;
+            quoteAt = end;
+        } else if (text[end] == ';' && !inQuote) {
+            break;
+        }
+    }
+    if (inQuote) {
+        Error(quoteAt, "unterminated quoted name; a name in quotes ends with '\"'");
+        return;
+    }
+    std::size_t i = 0;
+    while (true) {
+        while (i < end && IsBlank(text[i]))
+            ++i;
+        if (i >= end)
+            return;
+        // A label: a name followed by ':'.
+        std::size_t j = i;
+        while (j < end && IsIdentChar(text[j]))
+            ++j;
+        std::size_t k = j;
+        while (k < end && IsBlank(text[k]))
+            ++k;
+        if (k < end && text[k] == ':') {
+            const std::string_view label = text.substr(i, j - i);
+            if (label.empty() || !IsIdentStart(label[0])) {
+                Error(i, "a label begins with a letter or '_' and holds letters, digits, '_' and "
+                         "'.'");
+                return;
+            }
+            auto [it, inserted] = labels_.try_emplace(LowerCopy(label), LabelInfo{loc_, lineNo});
+            if (!inserted) {
+                Error(i, "label '" + std::string(label) + "' defined twice (first on line " +
+                             std::to_string(it->second.line) + ")");
+                return;
+            }
+            i = k + 1;
+            continue;
+        }
+        break;
+    }
+    // The mnemonic or directive runs to the first blank.
+    std::size_t j = i;
+    while (j < end && !IsBlank(text[j]))
+        ++j;
+    const std::string_view mnemonic = text.substr(i, j - i);
+    std::size_t k = j;
+    while (k < end && IsBlank(text[k]))
+        ++k;
+    ops_.clear();
+    if (k < end && !SplitOperands(text.substr(k, end - k), k, ops_))
+        return;
+    if (mnemonic[0] == '.')
+        Directive(mnemonic, i, ops_);
+    else
+        Instruction(mnemonic, i, ops_);
+}
+
+AssembleResult Assembler::Run() {
+    if (src_.size() > kMaxSourceBytes) {
+        result_.errors.push_back({1, 1, "the text is too long (more than 64 MiB)"});
+        return std::move(result_);
+    }
+    int lineNo = 0;
+    std::size_t pos = 0;
+    while (pos <= src_.size()) {
+        std::size_t nl = src_.find('\n', pos);
+        if (nl == std::string_view::npos)
+            nl = src_.size();
+        std::string_view text = src_.substr(pos, nl - pos);
+        ++lineNo;
+        Line(text, lineNo);
+        pos = nl + 1;
+    }
+
+    resolving_ = true;
+    for (const Fixup& f : fixups_) {
+        int64_t v = 0;
+        bool unknown = false;
+        if (!Evaluate(f.expr, f.offset, true, v, unknown, f.lineText, f.line))
+            continue;
+        const Range r = RangeOf(f.kind);
+        if (CheckRange(v, r.lo, r.hi, r.what, f.offset, f.lineText, f.line))
+            StoreValue(f.kind, f.region, f.position,
+                       static_cast<uint32_t>(static_cast<uint64_t>(v)));
+    }
+
+    // No byte may be written twice.
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < result_.regions.size(); ++i)
+        if (!result_.regions[i].bytes.empty())
+            order.push_back(i);
+    std::sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+        return result_.regions[a].address < result_.regions[b].address;
+    });
+    uint64_t reach = 0;
+    std::size_t reachRegion = 0;
+    for (std::size_t n = 0; n < order.size(); ++n) {
+        const AsmRegion& r = result_.regions[order[n]];
+        const uint64_t end = uint64_t{r.address} + r.bytes.size();
+        if (n > 0 && r.address < reach) {
+            const AsmRegion& other = result_.regions[reachRegion];
+            const AsmRegion& later = r.line >= other.line ? r : other;
+            const AsmRegion& earlier = r.line >= other.line ? other : r;
+            result_.errors.push_back(
+                {later.line, 1,
+                 "overlaps the bytes written from line " + std::to_string(earlier.line) +
+                     ": addresses " + std::to_string(r.address) + " to " +
+                     std::to_string(std::min(reach, end) - 1) + " are written twice"});
+        }
+        if (end > reach) {
+            reach = end;
+            reachRegion = order[n];
+        }
+    }
+    // Nor a mark set twice.
+    std::stable_sort(markSites_.begin(), markSites_.end(),
+                     [](const MarkSite& a, const MarkSite& b) { return a.address < b.address; });
+    for (std::size_t n = 0; n < markSites_.size(); ++n) {
+        if (n > 0 && markSites_[n].address == markSites_[n - 1].address) {
+            const MarkSite& a = markSites_[n - 1];
+            const MarkSite& b = markSites_[n];
+            const MarkSite& later = a.line > b.line ? a : b;
+            result_.errors.push_back({later.line, later.column,
+                                      "breakpoint at address " + std::to_string(b.address) +
+                                          " marked twice (also on line " +
+                                          std::to_string(a.line > b.line ? b.line : a.line) + ")"});
+            continue;
+        }
+        result_.marks.push_back({markSites_[n].address, markSites_[n].value});
+    }
+
+    const auto start = labels_.find("start");
+    if (start != labels_.end())
+        result_.start = static_cast<uint32_t>(start->second.address);
+    else if (haveInstruction_)
+        result_.start = firstInstruction_;
+
+    std::stable_sort(result_.errors.begin(), result_.errors.end(),
+                     [](const AsmError& a, const AsmError& b) {
+                         return a.line != b.line ? a.line < b.line : a.column < b.column;
+                     });
+    if (!result_.errors.empty()) {
+        result_.regions.clear();
+        result_.marks.clear();
+        result_.start = 0;
+    } else {
+        std::erase_if(result_.regions, [](const AsmRegion& r) { return r.bytes.empty(); });
+    }
+    return std::move(result_);
+}
+
+} // namespace
+
+std::string FormatAsmError(const AsmError& error) {
+    return "line " + std::to_string(error.line) + ", column " + std::to_string(error.column) +
+           ": " + error.message;
+}
+
+AssembleResult Assemble(std::string_view source, AsmBound bound) {
+    return Assembler(source, bound).Run();
+}
+
+std::vector<uint32_t> AssembleWords(std::string_view source, std::vector<AsmError>* errors) {
+    AssembleResult r = Assemble(source, AsmBound::Unbounded);
+    std::vector<uint32_t> words;
+    if (!r.ok()) {
+        if (errors != nullptr)
+            *errors = std::move(r.errors);
+        return words;
+    }
+    std::sort(r.regions.begin(), r.regions.end(),
+              [](const AsmRegion& a, const AsmRegion& b) { return a.address < b.address; });
+    std::size_t total = 0;
+    for (const auto& region : r.regions)
+        total += region.bytes.size();
+    words.reserve(total / 4 + 1);
+    uint32_t w = 0;
+    std::size_t n = 0;
+    for (const auto& region : r.regions)
+        for (uint8_t b : region.bytes) {
+            w = w << 8 | b;
+            if (++n % 4 == 0)
+                words.push_back(w);
+        }
+    if (n % 4 != 0)
+        words.push_back(w << (8 * (4 - n % 4)));
+    return words;
+}
+
+bool AssembleOne(std::string_view line, uint32_t& word) {
+    if (line.find('\n') != std::string_view::npos)
+        return false;
+    const AssembleResult r = Assemble(line, AsmBound::Memory);
+    if (!r.ok() || r.regions.size() != 1 || r.regions[0].bytes.size() != 4 ||
+        r.regions[0].address != 0)
+        return false;
+    const auto& b = r.regions[0].bytes;
+    word = uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
+    return true;
+}
+
+void ApplyProgram(const AssembleResult& result, MachineState& state) {
+    state.Memory.fill(0);
+    state.BreakpointMarks.fill(0);
+    for (const auto& region : result.regions)
+        for (std::size_t i = 0; i < region.bytes.size(); ++i)
+            state.WriteByte(region.address + static_cast<uint32_t>(i), region.bytes[i]);
+    for (const auto& mark : result.marks)
+        if (MachineState::InMemory(mark.address))
+            state.BreakpointMarks[mark.address] = mark.value;
+    state.PC = static_cast<int32_t>(result.start);
+}
+
+bool IsSourceFileName(std::string_view path) {
+    constexpr std::string_view ext = ".kasm";
+    return path.size() >= ext.size() &&
+           asmnames::SameWord(path.substr(path.size() - ext.size()), ext);
+}
+
+bool AssembleFileInto(MachineState& state, const std::string& path, std::string& errors) {
+    std::string text;
+    if (!ReadFileBytes(path, kMaxSourceBytes + 1, text)) {
+        errors = path + ": cannot read the file\n";
+        return false;
+    }
+    const AssembleResult r = Assemble(text);
+    if (!r.ok()) {
+        errors.clear();
+        for (const auto& e : r.errors)
+            errors += path + ": " + FormatAsmError(e) + "\n";
+        return false;
+    }
+    errors.clear();
+    ApplyProgram(r, state);
+    return true;
+}
+
+} // namespace kovar

@@ -1,0 +1,117 @@
+// kovar3-asm: assembles program text into a memory image, and shows an image
+// as a listing or as program text.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "assembler.h"
+#include "atomic_file.h"
+#include "disassembler.h"
+#include "memory_image.h"
+#include "show_error.h"
+
+namespace {
+
+using namespace kovar;
+
+constexpr const char* kUsage =
+    "usage: kovar3-asm SOURCE [-o IMAGE.emu]\n"
+    "       kovar3-asm -d [--source] IMAGE.emu\n"
+    "       kovar3-asm --help\n"
+    "\n"
+    "  SOURCE -o IMAGE.emu  assemble SOURCE into a memory image (stacks and registers\n"
+    "                       zero, PC at the label start: or the first instruction);\n"
+    "                       without -o the source is only checked\n"
+    "  -d IMAGE.emu         print a listing of the image's non-zero memory: address,\n"
+    "                       bytes, instruction and breakpoint marks\n"
+    "  -d --source IMAGE    print program text that assembles back to the image's\n"
+    "                       memory, breakpoint marks and PC\n"
+    "\n"
+    "Exit status: 0 done, 1 errors in the source (each on standard error as\n"
+    "\"SOURCE: line L, column C: message\"), 2 usage or file error.\n";
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "kovar3-asm: %s\n%s", message.c_str(), kUsage);
+    return 2;
+}
+
+void Write(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool disassemble = false, source = false, help = false;
+    std::string output;
+    bool outputGiven = false;
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+        } else if (arg == "-d") {
+            if (disassemble)
+                return UsageError("-d given twice");
+            disassemble = true;
+        } else if (arg == "--source") {
+            if (source)
+                return UsageError("--source given twice");
+            source = true;
+        } else if (arg == "-o") {
+            if (outputGiven)
+                return UsageError("-o given twice");
+            if (i + 1 >= argc)
+                return UsageError("-o needs a file name");
+            outputGiven = true;
+            output = argv[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return UsageError("unknown option " + std::string(arg));
+        } else {
+            files.emplace_back(arg);
+        }
+    }
+    if (help) {
+        Write(kUsage);
+        return 0;
+    }
+    if (files.size() != 1)
+        return UsageError(files.empty() ? "no input file" : "more than one input file");
+    if (source && !disassemble)
+        return UsageError("--source goes with -d");
+    if (disassemble && outputGiven)
+        return UsageError("-o does not go with -d");
+
+    // File failures of the image functions come through ShowError.
+    SetErrorHandler([](std::string_view message) {
+        std::fprintf(stderr, "kovar3-asm: %.*s\n", static_cast<int>(message.size()),
+                     message.data());
+    });
+
+    const std::string& input = files.front();
+    if (disassemble) {
+        MachineState state;
+        if (!LoadDmp(state, input))
+            return 2;
+        Write(source ? MemoryAsSource(state) : ListMemory(state));
+        return std::fflush(stdout) == 0 ? 0 : 2;
+    }
+
+    std::string text;
+    if (!ReadFileBytes(input, std::size_t{64} << 20, text)) {
+        std::fprintf(stderr, "kovar3-asm: cannot read %s\n", input.c_str());
+        return 2;
+    }
+    const AssembleResult result = Assemble(text);
+    if (!result.ok()) {
+        for (const AsmError& e : result.errors)
+            std::fprintf(stderr, "%s: %s\n", input.c_str(), FormatAsmError(e).c_str());
+        return 1;
+    }
+    if (!outputGiven)
+        return 0;
+    MachineState state;
+    ApplyProgram(result, state);
+    return SaveDmp(state, output) ? 0 : 2;
+}

@@ -1,0 +1,241 @@
+#include "listing_window.h"
+
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "disassembler.h"
+#include "mem1.h"
+#include "ui_support.h"
+
+namespace {
+
+constexpr uint32_t kLastAddress = kovar::kMemorySize - 1;
+
+QString Hex(uint32_t v, int digits) {
+    return QStringLiteral("%1").arg(v, digits, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+// ---- the rows ----
+
+ListingView::ListingView(const kovar::MachineState& state, QWidget* parent)
+    : QAbstractScrollArea(parent), st_(state) {
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    setFont(mono);
+    rowHeight_ = fontMetrics().height() + 2;
+    verticalScrollBar()->setSingleStep(1);
+    setFocusPolicy(Qt::StrongFocus);
+    shown_.resize(static_cast<std::size_t>(rowCount()));
+    updateBar();
+}
+
+int ListingView::rowCount() const {
+    return static_cast<int>((kLastAddress - start_) / 4 + 1);
+}
+
+void ListingView::setStart(uint32_t address) {
+    start_ = std::min(address, kLastAddress);
+    shown_.assign(static_cast<std::size_t>(rowCount()), Shown{});
+    for (int r = 0; r < rowCount(); ++r)
+        shown_[static_cast<std::size_t>(r)] = current(r);
+    updateBar();
+    verticalScrollBar()->setValue(0);
+    viewport()->update();
+}
+
+int ListingView::firstVisibleRow() const {
+    return verticalScrollBar()->value();
+}
+
+int ListingView::visibleRows() const {
+    return std::max(1, viewport()->height() / rowHeight_);
+}
+
+int ListingView::rowAt(int y) const {
+    const int row = firstVisibleRow() + y / rowHeight_;
+    return row < rowCount() ? row : -1;
+}
+
+void ListingView::updateBar() {
+    verticalScrollBar()->setRange(0, std::max(0, rowCount() - visibleRows()));
+    verticalScrollBar()->setPageStep(visibleRows());
+}
+
+ListingView::Shown ListingView::current(int row) const {
+    const uint32_t a = rowAddress(row);
+    Shown s;
+    s.word = st_.ReadInstructionWord(a);
+    for (uint32_t i = 0; i < 4; ++i)
+        if (kovar::MachineState::InMemory(a + i) && st_.BreakpointMarks[a + i] != 0)
+            s.marks |= 1u << i;
+    s.pc = static_cast<uint32_t>(st_.PC) == a;
+    return s;
+}
+
+void ListingView::sync(bool followPC) {
+    const int first = firstVisibleRow();
+    const int last = first + visibleRows();
+    int pcRow = -1;
+    for (int r = 0; r < rowCount(); ++r) {
+        const Shown now = current(r);
+        if (now.pc)
+            pcRow = r;
+        Shown& was = shown_[static_cast<std::size_t>(r)];
+        if (now == was)
+            continue;
+        was = now;
+        if (r >= first && r <= last)
+            viewport()->update(0, (r - first) * rowHeight_, viewport()->width(), rowHeight_);
+    }
+    if (followPC && pcRow >= 0 && (pcRow < first || pcRow >= first + visibleRows()))
+        verticalScrollBar()->setValue(std::max(0, pcRow - visibleRows() / 3));
+}
+
+QString ListingView::rowText(int row) const {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    const uint32_t a = rowAddress(row);
+    char buf[8 + 2 + 12 + 1 + kovar::kMaxDisassemblyLength];
+    char* p = buf;
+    for (int shift = 28; shift >= 0; shift -= 4)
+        *p++ = digits[(a >> shift) & 15];
+    *p++ = ' ';
+    *p++ = ' ';
+    for (uint32_t i = 0; i < 4; ++i) {
+        const bool in = kovar::MachineState::InMemory(a + i);
+        const uint8_t byte = in ? st_.Memory[a + i] : 0;
+        *p++ = in ? digits[byte >> 4] : '-';
+        *p++ = in ? digits[byte & 15] : '-';
+        *p++ = ' ';
+    }
+    *p++ = ' ';
+    p += kovar::DisassembleTo(st_.ReadInstructionWord(a), p);
+    return QString::fromLatin1(buf, static_cast<qsizetype>(p - buf));
+}
+
+void ListingView::paintEvent(QPaintEvent* event) {
+    QPainter p(viewport());
+    const QRect area = event->rect();
+    p.fillRect(area, palette().base());
+    const int first = firstVisibleRow();
+    const int width = viewport()->width();
+    const int markWidth = rowHeight_;
+    const int ascent = fontMetrics().ascent();
+    const QColor text = palette().text().color();
+    const QColor faint(150, 150, 150);
+    const QColor red(200, 0, 0);
+    for (int i = area.top() / rowHeight_; i <= area.bottom() / rowHeight_; ++i) {
+        const int row = first + i;
+        const int y = i * rowHeight_;
+        if (row >= rowCount())
+            break;
+        const Shown now = current(row);
+        if (now.pc)
+            p.fillRect(0, y, width, rowHeight_, QColor(255, 240, 160));
+        if (now.marks != 0) {
+            p.setRenderHint(QPainter::Antialiasing, true);
+            p.setPen(Qt::NoPen);
+            p.setBrush(red);
+            const int d = rowHeight_ - 6;
+            if (now.marks & 1u)
+                p.drawEllipse(3, y + 3, d, d);
+            else
+                p.drawRect(markWidth / 2 - 1, y + 3, 3, d); // a mark inside the word
+            p.setRenderHint(QPainter::Antialiasing, false);
+        }
+        // Empty words are drawn faintly so that the program stands out.
+        p.setPen((now.marks & 1u) ? red : now.word == 0 ? faint : text);
+        p.drawText(markWidth + 2, y + 1 + ascent, rowText(row));
+    }
+}
+
+void ListingView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateBar();
+}
+
+void ListingView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void ListingView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const int row = rowAt(event->position().toPoint().y());
+    if (row >= 0)
+        emit rowDoubleClicked(rowAddress(row));
+}
+
+// ---- the window ----
+
+ListingWindow::ListingWindow(TForm1& main, QWidget* parent)
+    : QWidget(parent, Qt::Window), main_(main) {
+    setWindowTitle(QStringLiteral("Листинг"));
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Начало:"), this));
+    EditStart = new QLineEdit(QStringLiteral("00000000"), this);
+    EditStart->setMaxLength(8);
+    EditStart->setFixedWidth(
+        EditStart->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) + 12);
+    EditStart->setToolTip(QStringLiteral("Адрес первой строки (шестнадцатеричный, 0..3E8)"));
+    top->addWidget(EditStart);
+    FollowPC = new QCheckBox(QStringLiteral("Следовать за PC"), this);
+    FollowPC->setChecked(true);
+    top->addWidget(FollowPC);
+    top->addStretch();
+    layout->addLayout(top);
+    View = new ListingView(main.state(), this);
+    View->setToolTip(QStringLiteral("Двойной щелчок: точка останова"));
+    layout->addWidget(View);
+    resize(520, 480);
+
+    connect(EditStart, &QLineEdit::returnPressed, this, &ListingWindow::EditStartExit);
+    kovar::ui::OnFocusExit(EditStart, [this] { EditStartExit(); });
+    connect(View, &ListingView::rowDoubleClicked, this, &ListingWindow::ViewDoubleClick);
+    connect(FollowPC, &QCheckBox::toggled, this, [this](bool on) {
+        if (on && isVisible())
+            View->sync(true);
+    });
+    connect(&main, &TForm1::memoryOrPCShown, this, &ListingWindow::memoryOrPCShown);
+}
+
+void ListingWindow::memoryOrPCShown() {
+    if (!isVisible()) {
+        stale_ = true;
+        return;
+    }
+    View->sync(FollowPC->isChecked());
+}
+
+void ListingWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (stale_) {
+        stale_ = false;
+        View->sync(FollowPC->isChecked());
+    }
+}
+
+void ListingWindow::EditStartExit() {
+    bool ok = false;
+    const uint32_t value = EditStart->text().trimmed().toUInt(&ok, 16);
+    const uint32_t address = ok ? std::min<uint32_t>(value, kLastAddress) : View->start();
+    EditStart->setText(Hex(address, 8));
+    if (address != View->start())
+        View->setStart(address);
+}
+
+void ListingWindow::ViewDoubleClick(uint32_t address) {
+    if (!kovar::MachineState::InMemory(address))
+        return;
+    main_.state().BreakpointMarks[address] ^= 1u; // as a double-click on an address label
+    main_.RefreshMem();
+    main_.userEdited();
+}

@@ -1,0 +1,154 @@
+// kovar3-asm end to end: its exit codes and messages, an assembled program run
+// by kovar3-run, and images written as text and assembled back.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "memory_image.h"
+#include "test_support.h"
+
+namespace {
+
+using kovar::test::TempDir;
+
+std::string ReadText(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string WriteText(const TempDir& dir, const std::string& name, const std::string& text) {
+    std::ofstream(dir.file(name), std::ios::binary) << text;
+    return dir.file(name);
+}
+
+struct Result {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+Result Exec(const TempDir& dir, std::string program, std::vector<std::string> args) {
+    const std::string outName = dir.file("stdout.txt");
+    const std::string errName = dir.file("stderr.txt");
+    std::vector<char*> argv{program.data()};
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out = ::open(outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
+            ::_exit(127);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadText(outName),
+            ReadText(errName)};
+}
+
+Result Asm(const TempDir& dir, std::vector<std::string> args) {
+    return Exec(dir, KOVAR3_ASM, std::move(args));
+}
+
+TEST(AsmTool, UsageAndExitCodes) {
+    TempDir dir;
+    const Result help = Asm(dir, {"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(help.out.rfind("usage: kovar3-asm", 0), 0u);
+    for (const auto& args : std::vector<std::vector<std::string>>{{},
+                                                                  {"-x", "a.kasm"},
+                                                                  {"a.kasm", "b.kasm"},
+                                                                  {"a.kasm", "-o"},
+                                                                  {"--source", "a.emu"},
+                                                                  {"-d", "-o", "x", "a.emu"},
+                                                                  {dir.file("missing.kasm")},
+                                                                  {"-d", dir.file("no.emu")}}) {
+        const Result r = Asm(dir, args);
+        EXPECT_EQ(r.code, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_EQ(r.err.rfind("kovar3-asm: ", 0), 0u) << r.err;
+    }
+    const std::string bad = WriteText(dir, "bad.kasm", "halt\n  FOO\nCALL 0x20000000\n");
+    const Result r = Asm(dir, {bad, "-o", dir.file("bad.emu")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, bad +
+                         ": line 2, column 3: unknown instruction 'FOO'; expected CALL, BRANCH, "
+                         "BRANCH_C, ALU, SHIFT, LOAD, SAVE, LAL, LAH, halt or a directive "
+                         "(.org, .word, .data, .byte, .space, .break)\n" +
+                         bad +
+                         ": line 3, column 6: target address 536870912 out of range; "
+                         "expected 0 to 536870911 (0x1FFFFFFF)\n");
+    EXPECT_FALSE(std::ifstream(dir.file("bad.emu")).good());            // nothing written
+    EXPECT_EQ(Asm(dir, {WriteText(dir, "ok.kasm", "halt\n")}).code, 0); // check only
+}
+
+TEST(AsmTool, AssembledProgramRunsInTheRunner) {
+    TempDir dir;
+    const std::string src = WriteText(dir, "p.kasm", R"(
+; 6 * 7 by repeated addition, with the result pushed on the data stack
+        .org 16
+start:  LOAD  UDR0, ZERO, six
+        LOAD  UDR1, ZERO, seven
+        ALU   TOS, ZERO, zero, pushds
+loop:   ALU   TOS, UDR0, a+b+c
+        ALU   UDR1, ZERO, a-~c, cond=nz, setfl
+        BRANCH_C loop
+        halt
+six:    .data 6
+seven:  .data 7
+)");
+    const std::string image = dir.file("p.emu");
+    ASSERT_EQ(Asm(dir, {src, "-o", image}).code, 0);
+    const Result run = Exec(dir, KOVAR3_RUN, {"--run", "--no-trace", "--state", image});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("PC: 00000028\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("DS: 0000002A 00000000"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("URD: 00000006 00000000"), std::string::npos) << run.out;
+}
+
+// Random images (any bytes, marks of any value, odd tails) through
+// "-d --source" and back through "-o" give the same memory, marks and PC.
+TEST(AsmTool, ImagesAsTextAssembleBack) {
+    TempDir dir;
+    std::mt19937 rng(11);
+    for (int n = 0; n < 12; ++n) {
+        std::string bytes(kovar::kImageSize, '\0');
+        const unsigned density = rng() % 101;
+        for (int i = 0; i < kovar::kMemorySize; ++i) {
+            if (rng() % 100 < density)
+                bytes[static_cast<std::size_t>(i)] = static_cast<char>(rng());
+            if (rng() % 15 == 0)
+                bytes[kovar::kImageMarksOffset + static_cast<std::size_t>(i)] =
+                    static_cast<char>(rng() % 255 + 1);
+        }
+        const unsigned pc = rng() % 1001;
+        bytes[kovar::kImagePCOffset] = static_cast<char>(pc & 0xFF);
+        bytes[kovar::kImagePCOffset + 1] = static_cast<char>(pc >> 8);
+        const std::string image = WriteText(dir, "in.emu", bytes);
+        const Result text = Asm(dir, {"-d", "--source", image});
+        ASSERT_EQ(text.code, 0) << text.err;
+        const std::string src = WriteText(dir, "back.kasm", text.out);
+        const Result back = Asm(dir, {src, "-o", dir.file("back.emu")});
+        ASSERT_EQ(back.code, 0) << back.err;
+        std::string expected = bytes;
+        std::fill(expected.begin() + kovar::kImageDSOffset,
+                  expected.begin() + kovar::kImagePCOffset, '\0');
+        ASSERT_EQ(ReadText(dir.file("back.emu")), expected);
+
+        const Result listing = Asm(dir, {"-d", image});
+        ASSERT_EQ(listing.code, 0);
+        EXPECT_NE(listing.out.find("; PC = "), std::string::npos);
+    }
+}
+
+} // namespace

@@ -1,0 +1,399 @@
+// The assembler and disassembler: round trips over every field, the language's
+// spellings and directives, every error, whole memories as text, and the
+// example programs run to their stated final state.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "assembler.h"
+#include "core_helpers.h"
+#include "disassembler.h"
+#include "processor.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace kovar;
+using namespace kovar::test;
+
+uint32_t WordAt(const MachineState& st, uint32_t a) {
+    return st.ReadInstructionWord(a);
+}
+
+MachineState Applied(const AssembleResult& r) {
+    MachineState st;
+    ApplyProgram(r, st);
+    return st;
+}
+
+void ExpectRoundTrip(uint32_t w) {
+    const std::string text = Disassemble(w);
+    uint32_t back = 0;
+    ASSERT_TRUE(AssembleOne(text, back)) << Hex8(w) << " -> " << text;
+    ASSERT_EQ(back, w) << Hex8(w) << " -> " << text << " -> " << Hex8(back);
+    ASSERT_LT(text.size(), kMaxDisassemblyLength);
+}
+
+TEST(AsmRoundTrip, EveryFourBitWindowOfEveryClassAndItsComplement) {
+    for (uint32_t cls = 0; cls < 8; ++cls)
+        for (unsigned shift = 0; shift < 29; ++shift)
+            for (uint32_t v = 0; v < 16; ++v) {
+                const uint32_t field = (v << shift) & 0x1FFFFFFFu;
+                ExpectRoundTrip(cls << 29 | field);
+                ExpectRoundTrip(cls << 29 | (~field & 0x1FFFFFFFu));
+            }
+    for (uint32_t op = 0; op < 128; ++op)
+        ExpectRoundTrip(Alu({.b = SOS, .a = TOS, .op = op}));
+    ExpectRoundTrip(0xFFFFFFFFu);
+    ExpectRoundTrip(0xFFFFFFFEu);
+}
+
+TEST(AsmRoundTrip, RandomWords) {
+    std::mt19937 rng(20261208);
+    for (int i = 0; i < 1000000; ++i)
+        ExpectRoundTrip(static_cast<uint32_t>(rng()));
+}
+
+// Spellings of one instruction each, against words built from named fields.
+TEST(AsmLanguage, SpellingsGiveTheirWords) {
+    struct Case {
+        const char* text;
+        uint32_t word;
+    };
+    const Case cases[] = {
+        {"CALL 100", Call(100)},
+        {"branch 0x1FFFFFFF", Branch(0x1FFFFFFF)},
+        {"BRANCH_C 0b101", BranchC(5)},
+        {"halt", kHalt},
+        {"ALU TOS, SOS, a+b+c, popds", Alu({.b = SOS, .a = TOS, .stack = PopDS, .op = 0x4F})},
+        {"alu tos, sos, \"A + B +   перенос\", \"Pop DS\"",
+         Alu({.b = SOS, .a = TOS, .stack = PopDS, .op = 0x4F})},
+        {"ALU UDR0, 3ORS, 0x7F, stack=12, cond=agt, carry=nfl, setfl, flres, ret",
+         Alu({.ret = true,
+              .b = OR3,
+              .a = URD0,
+              .stack = StackAct(12),
+              .flResult = true,
+              .cond = 10,
+              .carry = 3,
+              .setFL = true,
+              .op = 0x7F})},
+        {"ALU PC, ZERO, not A, cond=\"беззнаковый Б\", carry=\"not FL\"",
+         Alu({.b = ZERO, .a = PC, .cond = 11, .carry = 3, .op = 0x21})},
+        {"ALU 15, 14, \"-1\", cond=<=, carry=1, setfl=1, flres=0",
+         Alu({.b = ZERO, .a = NONE, .cond = 5, .carry = 1, .setFL = true, .op = 0x22})},
+        {"SHIFT UDR2, UDR3, shl, b-a-c, carry=fl, nowrite, nofill, flout, bit0",
+         Shift({.b = URD3,
+                .a = URD2,
+                .noWrite = true,
+                .carry = 2,
+                .dir = Left,
+                .noFill = true,
+                .combine = BMinusAMinusC,
+                .flFromOut = true}) |
+             1u},
+        {"SHIFT TOS, TOS, \">>\", \"A + B + not(перенос)\", pushrs, cond=z, setfl",
+         Shift({.b = TOS,
+                .a = TOS,
+                .stack = PushRS,
+                .cond = 8,
+                .setFL = true,
+                .dir = Right,
+                .combine = APlusBPlusC3})},
+        {"SHIFT TOS, TOS, 3, 0", Shift({.b = TOS, .a = TOS, .dir = NoShift3})},
+        {"LOAD UDR1, ZERO, 0xFFFF, popds_pushrs, ret",
+         Load({.ret = true, .b = ZERO, .a = URD1, .stack = PopDSPushRS, .offset = 0xFFFF})},
+        {"SAVE ZERO, TOS, 16", Save({.b = TOS, .a = ZERO, .offset = 16})},
+        {"LAL", Lal({.b = TOS, .a = TOS})}, // registers left out are code 0
+        {"LAH a=SOS, b=PSW, offset=7, stack=pushds, ret",
+         Lah({.ret = true, .b = PSW, .a = SOS, .stack = PushDS, .offset = 7})},
+    };
+    for (const Case& c : cases) {
+        uint32_t w = 0;
+        EXPECT_TRUE(AssembleOne(c.text, w)) << c.text;
+        EXPECT_EQ(Hex8(w), Hex8(c.word)) << c.text;
+    }
+}
+
+TEST(AsmLanguage, LabelsDirectivesMarksAndStart) {
+    const AssembleResult r = Assemble(R"(
+        ; a comment line
+        .org 8
+first:  BRANCH later + 4          ; a label defined further down, plus 4
+        .word 0x01020304, -1
+        .data 0x01020304
+        .byte 1, -2, 255
+        .space 3
+later:  .break
+        LOAD TOS, ZERO, first - 8 + table
+        .break first, 7
+START:  halt
+        .org 900
+table:  .word later
+        .break 1000, 255
+    )");
+    ASSERT_TRUE(r.ok()) << FormatAsmError(r.errors.front());
+    const MachineState st = Applied(r);
+    const uint32_t later = 8 + 4 + 8 + 4 + 3 + 3;
+    EXPECT_EQ(WordAt(st, 8), Branch(later + 4));
+    EXPECT_EQ(WordAt(st, 12), 0x01020304u);
+    EXPECT_EQ(WordAt(st, 16), 0xFFFFFFFFu);
+    EXPECT_EQ(st.ReadDataWord(20), 0x01020304u);
+    EXPECT_EQ(st.Memory[24], 1);
+    EXPECT_EQ(st.Memory[25], 0xFE);
+    EXPECT_EQ(st.Memory[26], 255);
+    EXPECT_EQ(WordAt(st, later), Load({.b = ZERO, .a = TOS, .offset = 900}));
+    EXPECT_EQ(WordAt(st, later + 4), kHalt);
+    EXPECT_EQ(WordAt(st, 900), later);
+    EXPECT_EQ(st.PC, static_cast<int32_t>(later + 4)); // "start" in any case
+    EXPECT_EQ(st.BreakpointMarks[later], 1);
+    EXPECT_EQ(st.BreakpointMarks[8], 7);
+    EXPECT_EQ(st.BreakpointMarks[1000], 255);
+    int marks = 0;
+    for (uint8_t m : st.BreakpointMarks)
+        marks += m != 0;
+    EXPECT_EQ(marks, 3);
+
+    // Without "start:" PC is the first instruction, not the first data.
+    EXPECT_EQ(Applied(Assemble(".word 5\n.org 40\nhalt\n")).PC, 40);
+    EXPECT_EQ(Applied(Assemble(".byte 5\n")).PC, 0);
+}
+
+TEST(AsmLanguage, AssemblingReplacesMemoryAndMarksButKeepsTheRest) {
+    MachineState st;
+    st.Memory.fill(0xAA);
+    st.BreakpointMarks.fill(1);
+    st.DS[0] = 5;
+    st.URD[3] = 6;
+    st.FL = true;
+    ApplyProgram(Assemble(".org 4\nhalt"), st);
+    EXPECT_EQ(st.Memory[0], 0);
+    EXPECT_EQ(st.Memory[4], 0xFF);
+    EXPECT_EQ(st.Memory[8], 0);
+    EXPECT_EQ(st.BreakpointMarks[0], 0);
+    EXPECT_EQ(st.DS[0], 5);
+    EXPECT_EQ(st.URD[3], 6);
+    EXPECT_TRUE(st.FL);
+    EXPECT_EQ(st.PC, 4);
+}
+
+// Every error: where it is reported and what it says; nothing is assembled.
+TEST(AsmErrors, EachNamesItsLineColumnAndExpectation) {
+    struct Case {
+        const char* source;
+        int line, column;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"halt\n  ALU TOX, SOS, add", 2, 7, "unknown register 'TOX'; expected one of TOS, SOS"},
+        {"FOO 1", 1, 1, "unknown instruction 'FOO'"},
+        {".fill 3", 1, 1, "unknown directive '.fill'"},
+        {"ALU TOS, SOS, mul", 1, 15, "unknown ALU operation 'mul'; expected one of nand"},
+        {"ALU TOS, SOS, a, pushds, popds", 1, 26, "stack action given twice"},
+        {"ALU TOS, SOS, a, stack=push", 1, 24, "unknown stack action 'push'"},
+        {"ALU TOS, SOS, a, cond=maybe", 1, 23, "unknown condition"},
+        {"ALU TOS, SOS, a, carry=4", 1, 24, "carry code 4 out of range"},
+        {"ALU TOS, SOS, 128", 1, 15, "ALU operation code 128 out of range"},
+        {"ALU TOS, SOS, a, fast", 1, 18, "unknown option 'fast' for ALU"},
+        {"ALU TOS, SOS, a, nowrite", 1, 18, "unknown option 'nowrite'"},
+        {"ALU TOS, SOS, a, ret, ret", 1, 23, "ret given twice"},
+        {"ALU TOS, SOS, a, setfl=2", 1, 24, "setfl is 0 or 1"},
+        {"ALU TOS, SOS", 1, 13, "missing ALU operation; ALU is written ALU A, B, OPERATION"},
+        {"ALU a=TOS, SOS, a", 1, 5, "expected the register A"},
+        {"SHIFT TOS, SOS, up, b+c", 1, 17, "unknown shift direction 'up'"},
+        {"SHIFT TOS, SOS, shl, b*c", 1, 22, "unknown combine operation"},
+        {"SHIFT TOS, SOS, shl", 1, 20, "missing combine operation"},
+        {"LOAD TOS, ZERO, 65536", 1, 17, "offset 65536 out of range"},
+        {"LOAD TOS, ZERO, -4", 1, 17, "offset -4 out of range"},
+        {"SAVE TOS, ZERO, nowhere", 1, 17, "label 'nowhere' is not defined"},
+        {"LAL a=TOS, a=SOS", 1, 12, "a given twice"},
+        {"LAH offset=1, offset=2", 1, 15, "offset given twice"},
+        {"CALL", 1, 5, "missing target address"},
+        {"CALL 1, 2", 1, 9, "takes one operand"},
+        {"CALL 0x20000000", 1, 6, "target address 536870912 out of range"},
+        {"CALL 0x1G", 1, 6, "malformed number '0x1G'"},
+        {"CALL 0x100000000", 1, 6, "larger than 32 bits"},
+        {"CALL x y", 1, 8, "expected '+' or '-'"},
+        {"CALL \"x\"", 1, 6, "expected a number or a label"},
+        {"halt 1", 1, 6, "halt takes no operands"},
+        {"ALU TOS, , a", 1, 10, "empty operand"},
+        {"ALU TOS, SOS, \"A", 1, 15, "unterminated quoted name"},
+        {"ALU TOS, SOS, \"A\"x", 1, 15, "text after the closing quote"},
+        {"x: halt\nx: halt", 2, 1, "label 'x' defined twice (first on line 1)"},
+        {"9x: halt", 1, 1, "a label begins with a letter"},
+        {".org 1001", 1, 6, "address 1001 out of range"},
+        {".org later\nlater:", 1, 6, "label 'later' is not defined above this line"},
+        {".org 998\nhalt", 2, 1, "does not fit in memory: bytes 998 to 1001"},
+        {".org 1000\n.byte 1, 2", 2, 10, "does not fit in memory: byte 1001 goes"},
+        {".space 1002", 1, 8, "byte count 1002 out of range"},
+        {".org 8\nhalt\n.org 10\nhalt", 4, 1, "overlaps the bytes written from line 2"},
+        {".word", 1, 6, "needs at least one value"},
+        {".word 4294967296", 1, 7, "larger than 32 bits"},
+        {".word -2147483649", 1, 7, "word -2147483649 out of range"},
+        {".byte 256", 1, 7, "byte 256 out of range"},
+        {".break 0, 0", 1, 11, "mark value 0 out of range"},
+        {".break 1001", 1, 8, "breakpoint address 1001 out of range"},
+        {".break 4\n.break 4, 2", 2, 8, "marked twice (also on line 1)"},
+        {".break 1, 2, 3", 1, 14, "at most an address and a mark value"},
+        {".org", 1, 5, "takes one address"},
+        {"ALU TOS, SOS, \"A + перенос\", x=1", 1, 30,
+         "unknown option 'x'"}, // columns count characters
+    };
+    for (const Case& c : cases) {
+        const AssembleResult r = Assemble(c.source);
+        ASSERT_FALSE(r.ok()) << c.source;
+        EXPECT_TRUE(r.regions.empty() && r.marks.empty()) << c.source;
+        const AsmError& e = r.errors.front();
+        EXPECT_EQ(e.line, c.line) << c.source << ": " << e.message;
+        EXPECT_EQ(e.column, c.column) << c.source << ": " << e.message;
+        EXPECT_NE(e.message.find(c.says), std::string::npos) << c.source << ": " << e.message;
+    }
+    // Several errors are all reported, in line order.
+    const AssembleResult r = Assemble("FOO\nhalt\nBAR\nCALL nowhere");
+    ASSERT_EQ(r.errors.size(), 3u);
+    EXPECT_EQ(FormatAsmError(r.errors[0]).rfind("line 1, column 1: unknown instruction", 0), 0u);
+    EXPECT_EQ(r.errors[2].line, 4);
+}
+
+TEST(AsmFiles, AnErrorLeavesTheMachineAsItWas) {
+    TempDir dir;
+    const auto write = [&](const std::string& name, const std::string& text) {
+        std::ofstream(dir.file(name), std::ios::binary) << text;
+        return dir.file(name);
+    };
+    MachineState st;
+    st.Memory[0] = 0x12;
+    st.PC = 7;
+    const MachineState before = st;
+    std::string errors;
+    const std::string bad = write("bad.kasm", "halt\nALU TOX, SOS, a\n");
+    EXPECT_FALSE(AssembleFileInto(st, bad, errors));
+    EXPECT_EQ(errors, bad + ": line 2, column 5: unknown register 'TOX'; expected one of " +
+                          "TOS, SOS, 3OS, 4OS, TOR, SOR, 3OR, 4OR, UDR0, UDR1, UDR2, UDR3, PC, "
+                          "PSW, ZERO, none, or a code 0 to 15\n");
+    EXPECT_FALSE(AssembleFileInto(st, dir.file("missing.kasm"), errors));
+    EXPECT_NE(errors.find("cannot read"), std::string::npos);
+    EXPECT_EQ(st, before);
+    EXPECT_TRUE(AssembleFileInto(st, write("good.KASM", ".org 4\nhalt\n"), errors));
+    EXPECT_EQ(st.PC, 4);
+    EXPECT_EQ(WordAt(st, 4), kHalt);
+    EXPECT_TRUE(IsSourceFileName("a/b.KAsm"));
+    EXPECT_FALSE(IsSourceFileName("prog.emu"));
+    EXPECT_FALSE(IsSourceFileName("kasm"));
+}
+
+// Any memory, marks and PC written as text assemble back byte for byte.
+TEST(AsmMemoryText, RandomImagesRoundTrip) {
+    std::mt19937 rng(7);
+    for (int n = 0; n < 150; ++n) {
+        MachineState st;
+        const unsigned density = rng() % 101; // percent of non-zero bytes
+        for (auto& b : st.Memory)
+            b = rng() % 100 < density ? static_cast<uint8_t>(rng()) : 0;
+        for (auto& m : st.BreakpointMarks)
+            m = rng() % 20 == 0 ? static_cast<uint8_t>(rng() % 255 + 1) : 0;
+        st.PC = static_cast<int32_t>(rng() % 1001);
+        const std::string text = MemoryAsSource(st);
+        const AssembleResult r = Assemble(text);
+        ASSERT_TRUE(r.ok()) << FormatAsmError(r.errors.front()) << "\n" << text;
+        const MachineState back = Applied(r);
+        ASSERT_EQ(back.Memory, st.Memory);
+        ASSERT_EQ(back.BreakpointMarks, st.BreakpointMarks);
+        ASSERT_EQ(back.PC, st.PC);
+    }
+}
+
+TEST(AsmMemoryText, ListingShowsWordsMarksAndSkipsEmptyBlocks) {
+    MachineState st;
+    ApplyProgram(Assemble(".org 8\n.break\nALU TOS, SOS, a+b+c, popds\n.break 14, 3\n"
+                          ".org 1000\n.byte 0xAB"),
+                 st);
+    const std::string listing = ListMemory(st);
+    std::istringstream in(listing);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != ';' && line != "...")
+            rows.push_back(line);
+    ASSERT_EQ(rows.size(), 3u) << listing;
+    EXPECT_EQ(rows[0].rfind("00000008  61 01 00 4F  ALU TOS, SOS, a+b+c, popds", 0), 0u);
+    EXPECT_NE(rows[0].find("; break"), std::string::npos);
+    EXPECT_NE(rows[1].find("0000000C  00 00 00 00"), std::string::npos);
+    EXPECT_NE(rows[1].find("break+2=3"), std::string::npos);
+    EXPECT_EQ(rows[2].rfind("000003E8  AB", 0), 0u);
+}
+
+TEST(AsmWords, LongListsGoBeyondMemory) {
+    std::string source;
+    std::vector<uint32_t> expected;
+    for (uint32_t i = 0; i < 3000; ++i) {
+        source += "loop" + std::to_string(i) + ": BRANCH loop" + std::to_string(i) + "\n";
+        expected.push_back(Branch(4 * i));
+    }
+    EXPECT_EQ(AssembleWords(source), expected);
+    std::vector<AsmError> errors;
+    EXPECT_TRUE(AssembleWords(source + "FOO", &errors).empty());
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_FALSE(Assemble(source).ok()); // memory holds 1001 bytes
+}
+
+// The example programs state their final state in "; expect:" lines.
+class Examples : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Examples, RunToTheirStatedState) {
+    const std::string path = std::string(KOVAR_EXAMPLES) + "/" + GetParam();
+    MachineState st;
+    std::string errors;
+    ASSERT_TRUE(AssembleFileInto(st, path, errors)) << errors;
+    TraceLog log;
+    Processor cpu(st, log);
+    const RunReport report = cpu.RunPrg();
+    EXPECT_TRUE(report.halt) << GetParam();
+
+    std::ifstream in(path);
+    int checks = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("; expect:", 0) != 0)
+            continue;
+        std::istringstream items(line.substr(9));
+        for (std::string item; items >> item;) {
+            const auto eq = item.find('=');
+            ASSERT_NE(eq, std::string::npos) << item;
+            const std::string key = item.substr(0, eq);
+            const auto want = static_cast<uint32_t>(std::stoll(item.substr(eq + 1), nullptr, 0));
+            uint32_t got = 0;
+            if (key.rfind("DATA@", 0) == 0)
+                got = st.ReadDataWord(static_cast<uint32_t>(std::stoul(key.substr(5))));
+            else if (key.rfind("URD", 0) == 0)
+                got = static_cast<uint32_t>(st.URD.at(std::stoul(key.substr(3))));
+            else if (key.rfind("DS", 0) == 0)
+                got = static_cast<uint32_t>(st.DS.at(std::stoul(key.substr(2))));
+            else if (key.rfind("RS", 0) == 0)
+                got = static_cast<uint32_t>(st.RS.at(std::stoul(key.substr(2))));
+            else if (key == "PC")
+                got = static_cast<uint32_t>(st.PC);
+            else if (key == "FL")
+                got = st.FL ? 1 : 0;
+            else
+                FAIL() << "unknown key " << key;
+            EXPECT_EQ(got, want) << GetParam() << ": " << key;
+            ++checks;
+        }
+    }
+    EXPECT_GT(checks, 0) << GetParam();
+}
+
+INSTANTIATE_TEST_SUITE_P(All, Examples,
+                         ::testing::Values("sum.kasm", "subroutine.kasm", "count.kasm", "copy.kasm",
+                                           "multiply.kasm"),
+                         [](const auto& info) {
+                             return info.param.substr(0, info.param.find('.'));
+                         });
+
+} // namespace

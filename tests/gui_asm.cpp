@@ -1,0 +1,260 @@
+// The source and listing windows, driven as a user drives them: the menu
+// keys, program text typed into the editor, the assemble key, clicks on
+// errors, double-clicks on listing rows, and Open/Save with unsaved text.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QtTest>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "app.h"
+#include "asm_window.h"
+#include "gui_support.h"
+#include "listing_window.h"
+#include "mem1.h"
+#include "show_error.h"
+#include "ui_support.h"
+
+namespace {
+
+// A short program: 6 * 7 by repeated addition into TOS, starting at 16.
+const char* const kProgram = R"(; six times seven
+        .org 16
+start:  LOAD  UDR0, ZERO, six
+        LOAD  UDR1, ZERO, seven
+        ALU   TOS, ZERO, zero, pushds
+loop:   ALU   TOS, UDR0, a+b+c
+        ALU   UDR1, ZERO, a-~c, cond=nz, setfl
+        BRANCH_C loop
+        .break
+        halt
+six:    .data 6
+seven:  .data 7
+)";
+constexpr uint32_t kHaltAddress = 40;
+
+std::string ReadText(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+class AsmWindowsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<KovarApp> app;
+    AsmWindow* src = nullptr;
+    ListingWindow* lst = nullptr;
+    QStringList errors;
+    kovar::ErrorHandler previousHandler;
+
+    // Types the text into the editor key by key, lines ended with Return.
+    void typeProgram(const QString& text) {
+        QTest::mouseClick(src->Editor->viewport(), Qt::LeftButton);
+        QTest::keyClick(src->Editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(src->Editor, Qt::Key_Delete);
+        for (const QString& line : text.split(QLatin1Char('\n'))) {
+            QTest::keyClicks(src->Editor, line);
+            QTest::keyClick(src->Editor, Qt::Key_Return);
+            QTest::keyClick(src->Editor, Qt::Key_Home); // no auto-indent in the way
+        }
+        QCOMPARE(src->Editor->toPlainText().trimmed(), text.trimmed());
+    }
+    void pressAssemble() { QTest::keyClick(src->Editor, Qt::Key_Return, Qt::ControlModifier); }
+
+    // Whether the row of the listing at `address` is painted highlighted.
+    bool rowHighlighted(uint32_t address) {
+        ListingView* v = lst->View;
+        const int row = static_cast<int>((address - v->start()) / 4) - v->firstVisibleRow();
+        if (row < 0 || row >= v->visibleRows())
+            return false;
+        const QImage image = v->viewport()->grab().toImage();
+        const int rowHeight = v->rowHeight();
+        const QColor c =
+            image.pixelColor(image.width() - 3,
+                             static_cast<int>((row + 0.5) * rowHeight * image.devicePixelRatio()));
+        return c != v->palette().base().color();
+    }
+
+private slots:
+    void initTestCase() { kovar::test::QuietRaiseWarnings(); }
+    void init() {
+        app = std::make_unique<KovarApp>();
+        app->form1->setSplash(nullptr);
+        previousHandler =
+            kovar::SetErrorHandler([this](std::string_view m) { errors << kovar::ui::Q(m); });
+        errors.clear();
+        src = app->asmWindow.get();
+        lst = app->listingWindow.get();
+        QVERIFY(kovar::test::Activate(app->form1.get()));
+        // The menu keys work also from an edit field that has the focus.
+        QLineEdit* cell = app->form1->MemCells[0];
+        QTest::mouseClick(cell, Qt::LeftButton);
+        QTRY_VERIFY(cell->hasFocus());
+        QTest::keyClick(cell, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY(lst->isVisible());
+        QTest::keyClick(cell, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY(src->isVisible());
+        QVERIFY(kovar::test::Activate(src));
+    }
+    void cleanup() {
+        kovar::SetErrorHandler(previousHandler);
+        app.reset();
+    }
+
+    void assembleWritesMemoryAndTheViewsFollow() {
+        QSignalSpy edited(app->form1.get(), &TForm1::edited);
+        app->state.DS[3] = 99; // kept: assembling replaces memory only
+        typeProgram(QString::fromUtf8(kProgram));
+        pressAssemble();
+        const kovar::MachineState& st = app->state;
+        QCOMPARE(st.PC, 16);
+        QCOMPARE(st.ReadInstructionWord(kHaltAddress), 0xFFFFFFFFu);
+        QCOMPARE(st.ReadDataWord(44), 6u);
+        QCOMPARE(st.BreakpointMarks[kHaltAddress], uint8_t{1});
+        QCOMPARE(st.DS[3], 99);
+        QCOMPARE(edited.count(), 1);
+        QCOMPARE(app->form1->EditPC->text(), QStringLiteral("00000010"));
+        QCOMPARE(app->form1->MemCells[16]->text(), QStringLiteral("8E")); // LOAD UDR0, ZERO
+        QVERIFY(src->Errors->count() == 0);
+        QVERIFY(src->Status->text().startsWith(QStringLiteral("Готово")));
+
+        // The listing shows the program, PC's row highlighted, and follows a Run.
+        QVERIFY(lst->View->rowText(4).endsWith(QStringLiteral("LOAD UDR0, ZERO, 0x2C")));
+        QVERIFY(rowHighlighted(16));
+        QVERIFY(!rowHighlighted(kHaltAddress));
+        QTest::keyClick(app->form1.get(), Qt::Key_F9);
+        QCOMPARE(app->state.DS[0], 42);
+        QCOMPARE(app->state.PC, static_cast<int32_t>(kHaltAddress)); // stopped by the mark
+        QTRY_VERIFY(rowHighlighted(kHaltAddress));
+        QVERIFY(!rowHighlighted(16));
+
+        // New empties memory; the listing follows.
+        QTest::keyClick(app->form1.get(), Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(lst->View->rowText(4).endsWith(QStringLiteral("00 00 00 00  CALL 0x0")));
+        QVERIFY(rowHighlighted(0));
+    }
+
+    void errorsChangeNothingAndLeadToTheirLine() {
+        app->state.Memory[5] = 0x55;
+        const kovar::MachineState before = app->state;
+        QSignalSpy edited(app->form1.get(), &TForm1::edited);
+        typeProgram(QStringLiteral("halt\n; fine\n  ALU TOX, SOS, a\nCALL nowhere"));
+        pressAssemble();
+        QVERIFY(app->state == before);
+        QCOMPARE(edited.count(), 0);
+        QCOMPARE(src->Errors->count(), 2);
+        QVERIFY(src->Errors->item(0)->text().startsWith(
+            QStringLiteral("line 3, column 7: unknown register 'TOX'")));
+        QVERIFY(src->Status->text().contains(QStringLiteral("2")));
+
+        QTest::mouseClick(src->Errors->viewport(), Qt::LeftButton, {},
+                          src->Errors->visualItemRect(src->Errors->item(0)).center());
+        QTRY_VERIFY(src->Editor->hasFocus());
+        QCOMPARE(src->Editor->textCursor().blockNumber(), 2);
+        QCOMPARE(src->Editor->textCursor().positionInBlock(), 6);
+        QTest::mouseClick(src->Errors->viewport(), Qt::LeftButton, {},
+                          src->Errors->visualItemRect(src->Errors->item(1)).center());
+        QCOMPARE(src->Editor->textCursor().blockNumber(), 3);
+    }
+
+    void listingRowsToggleBreakpointsAndFollowPCWhenShown() {
+        QSignalSpy edited(app->form1.get(), &TForm1::edited);
+        ListingView* v = lst->View;
+        const QRect third(0, 2 * v->rowHeight(), 50, 4);
+        QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, third.center());
+        QCOMPARE(app->state.BreakpointMarks[8], uint8_t{1});
+        QCOMPARE(edited.count(), 1);
+        QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, third.center());
+        QCOMPARE(app->state.BreakpointMarks[8], uint8_t{0});
+        QCOMPARE(edited.count(), 2);
+
+        // A chosen start; a program far down assembled while the listing is
+        // hidden is scrolled into view when it is shown again.
+        lst->EditStart->setFocus();
+        lst->EditStart->selectAll();
+        QTest::keyClicks(lst->EditStart, QStringLiteral("1f"));
+        QTest::keyClick(lst->EditStart, Qt::Key_Return);
+        QCOMPARE(lst->EditStart->text(), QStringLiteral("0000001F"));
+        QVERIFY(v->rowText(0).startsWith(QStringLiteral("0000001F")));
+        lst->hide();
+        QVERIFY(kovar::test::Activate(src));
+        typeProgram(QStringLiteral(".org 803\nstart: halt"));
+        pressAssemble();
+        QCOMPARE(app->state.PC, 803);
+        QVERIFY(kovar::test::Activate(lst));
+        QTRY_VERIFY(rowHighlighted(803));
+    }
+
+    void openSaveAndUnsavedText() {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const auto file = [&tmp](const char* name) {
+            return tmp.filePath(QString::fromUtf8(name));
+        };
+        const QString first = file("first.kasm");
+        int asked = 0;
+        int answer = QMessageBox::Cancel;
+        QString openName = first;
+        src->askOpenFileName = [&] { return openName; };
+        src->askSaveFileName = [&] { return first; };
+        src->askSaveChanges = [&] {
+            ++asked;
+            return answer;
+        };
+        QVERIFY(src->maybeSaveSource()); // nothing typed yet
+        typeProgram(QStringLiteral("halt"));
+        QVERIFY(src->isWindowModified());
+        QTest::keyClick(src->Editor, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(QString::fromStdString(ReadText(first.toStdString())).trimmed(),
+                 QStringLiteral("halt"));
+        QVERIFY(!src->isWindowModified());
+        QVERIFY(src->windowTitle().contains(QStringLiteral("first.kasm")));
+
+        // Changed text: Cancel keeps it, Discard lets Open replace it.
+        std::ofstream(file("second.kasm").toStdString()) << "LAL\n";
+        openName = file("second.kasm");
+        QTest::keyClicks(src->Editor, QStringLiteral("LAH"));
+        QTest::keyClick(src->Editor, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(asked, 1);
+        QVERIFY(src->Editor->toPlainText().contains(QStringLiteral("LAH")));
+        QVERIFY(!src->maybeSaveSource());
+        answer = QMessageBox::Discard;
+        QTest::keyClick(src->Editor, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(src->Editor->toPlainText(), QStringLiteral("LAL\n"));
+        QCOMPARE(src->fileName(), openName);
+
+        // Save answered: a save that fails is reported and keeps the text.
+        QTest::keyClicks(src->Editor, QStringLiteral("x"));
+        answer = QMessageBox::Save;
+        const QString bad = file("no/such/folder/p.kasm");
+        src->askSaveFileName = [&] { return bad; };
+        QVERIFY(src->SaveAsClick() == false);
+        QCOMPARE(errors, QStringList{QStringLiteral("Ошибка записи файла: ") + bad});
+        QVERIFY(src->isWindowModified());
+        openName = file("missing.kasm");
+        src->askSaveFileName = [&] { return first; };
+        QTest::keyClick(src->Editor, Qt::Key_O, Qt::ControlModifier); // saves, then fails to open
+        QCOMPARE(ReadText(file("second.kasm").toStdString()), std::string("xLAL\n"));
+        QCOMPARE(errors.last(), QStringLiteral("Ошибка чтения файла: ") + openName);
+        QVERIFY(src->Editor->toPlainText().startsWith(QStringLiteral("xLAL")));
+
+        // Closing the window only hides it; the text stays.
+        src->close();
+        QVERIFY(!src->isVisible());
+        QVERIFY(src->Editor->toPlainText().startsWith(QStringLiteral("xLAL")));
+    }
+};
+
+QTEST_MAIN(AsmWindowsTest)
+#include "gui_asm.moc"
