@@ -16,7 +16,6 @@ using asmnames::Field;
 namespace {
 
 constexpr uint64_t kAddressLimit = uint64_t{1} << 32;
-constexpr std::size_t kMaxSourceBytes = 64u << 20; // far beyond any program that fits memory
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
@@ -1024,8 +1023,9 @@ bool IsSourceFileName(std::string_view path) {
 
 bool AssembleFileInto(MachineState& state, const std::string& path, std::string& errors) {
     std::string text;
-    if (!ReadFileBytes(path, kMaxSourceBytes + 1, text)) {
-        errors = path + ": cannot read the file\n";
+    std::string cause;
+    if (!ReadFileBytes(path, kMaxSourceBytes + 1, text, &cause)) {
+        errors = "Ошибка чтения файла: " + path + "\n" + cause + "\n";
         return false;
     }
     const AssembleResult r = Assemble(text);

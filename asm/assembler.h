@@ -69,6 +69,9 @@ void ApplyProgram(const AssembleResult& result, MachineState& state);
 // ("FILE: line 3, column 5: ...").
 bool AssembleFileInto(MachineState& state, const std::string& path, std::string& errors);
 
+// The longest program text read from a file; a longer one is an error.
+inline constexpr std::size_t kMaxSourceBytes = std::size_t{64} << 20;
+
 // True when the name ends in ".kasm" (any case): such files are program text.
 bool IsSourceFileName(std::string_view path);
 

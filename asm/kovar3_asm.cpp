@@ -99,10 +99,8 @@ int main(int argc, char** argv) {
     }
 
     std::string text;
-    if (!ReadFileBytes(input, std::size_t{64} << 20, text)) {
-        std::fprintf(stderr, "kovar3-asm: cannot read %s\n", input.c_str());
+    if (!ReadFileOrReport(input, kMaxSourceBytes + 1, text))
         return 2;
-    }
     const AssembleResult result = Assemble(text);
     if (!result.ok()) {
         for (const AsmError& e : result.errors)

@@ -31,6 +31,9 @@ KovarApp::KovarApp() {
     asmWindow = std::make_unique<AsmWindow>(*form1);
     listingWindow = std::make_unique<ListingWindow>(*form1);
     form1->setAsmWindows(asmWindow.get(), listingWindow.get());
+    // Unsaved program text is asked about before the program closes.
+    AsmWindow* source = asmWindow.get();
+    form1->beforeClose << [source] { return source->maybeSaveSource(); };
 
     // Errors show the modal dialog; the main window's views are brought up
     // to date first, so the user sees the machine as it stands.

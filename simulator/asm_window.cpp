@@ -280,10 +280,8 @@ bool AsmWindow::maybeSaveSource() {
 
 bool AsmWindow::openFile(const QString& name) {
     std::string bytes;
-    if (!kovar::ReadFileBytes(S(name), std::size_t{64} << 20, bytes)) {
-        kovar::ShowError("Ошибка чтения файла: " + S(name));
+    if (!kovar::ReadFileOrReport(S(name), kovar::kMaxSourceBytes + 1, bytes))
         return false;
-    }
     Editor->setPlainText(Q(bytes));
     Editor->document()->setModified(false);
     fileName_ = name;
@@ -296,11 +294,9 @@ bool AsmWindow::openFile(const QString& name) {
 
 bool AsmWindow::saveFile(const QString& name) {
     const QByteArray bytes = Editor->toPlainText().toUtf8();
-    if (!kovar::WriteFileAtomically(S(name), bytes.constData(),
-                                    static_cast<std::size_t>(bytes.size()))) {
-        kovar::ShowError("Ошибка записи файла: " + S(name));
+    if (!kovar::WriteFileOrReport(S(name), bytes.constData(),
+                                  static_cast<std::size_t>(bytes.size())))
         return false;
-    }
     fileName_ = name;
     Editor->document()->setModified(false);
     updateTitle();

@@ -1,5 +1,7 @@
 #include "atomic_file.h"
 
+#include "show_error.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -208,6 +210,33 @@ bool ReadFileBytes(const std::string& fileName, std::size_t maxBytes, std::strin
         return fail(cause, FileErrorCause(err, false));
     out = std::move(buffer);
     return true;
+}
+
+namespace {
+
+void reportFileError(const char* what, const std::string& name, const std::string& cause) {
+    std::string message = what + name;
+    if (!cause.empty())
+        message += "\n" + cause;
+    ShowError(message);
+}
+
+} // namespace
+
+bool WriteFileOrReport(const std::string& fileName, const void* data, std::size_t size) {
+    std::string cause;
+    if (WriteFileAtomically(fileName, data, size, &cause))
+        return true;
+    reportFileError("Ошибка записи файла: ", fileName, cause);
+    return false;
+}
+
+bool ReadFileOrReport(const std::string& fileName, std::size_t maxBytes, std::string& out) {
+    std::string cause;
+    if (ReadFileBytes(fileName, maxBytes, out, &cause))
+        return true;
+    reportFileError("Ошибка чтения файла: ", fileName, cause);
+    return false;
 }
 
 } // namespace kovar

@@ -26,6 +26,12 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, std::siz
 bool ReadFileBytes(const std::string& fileName, std::size_t maxBytes, std::string& out,
                    std::string* cause = nullptr);
 
+// The same, reporting a failure through ShowError: "Ошибка записи файла: " or
+// "Ошибка чтения файла: " and the name on the first line, the reason on the
+// second.
+bool WriteFileOrReport(const std::string& fileName, const void* data, std::size_t size);
+bool ReadFileOrReport(const std::string& fileName, std::size_t maxBytes, std::string& out);
+
 // What went wrong, in the user's words, for an errno value met while reading
 // (`writing` false) or writing a file.
 std::string FileErrorCause(int error, bool writing);

@@ -427,8 +427,7 @@ void TForm1::SaveTraceClick() {
         text += '\n';
     }
     const std::string file = S(name);
-    if (!kovar::WriteFileAtomically(file, text.data(), text.size()))
-        kovar::ShowError("Ошибка записи файла: " + file);
+    kovar::WriteFileOrReport(file, text.data(), text.size());
 }
 
 void TForm1::BreakpointsClick() {

@@ -22,14 +22,6 @@ int32_t getWord(const uint8_t* in) {
     return static_cast<int32_t>(v);
 }
 
-// The file's name on the first line, the reason on the second.
-void report(const char* what, const std::string& name, const std::string& cause) {
-    std::string message = what + name;
-    if (!cause.empty())
-        message += "\n" + cause;
-    ShowError(message);
-}
-
 } // namespace
 
 ImageBytes EncodeImage(const MachineState& state) {
@@ -74,21 +66,13 @@ void DecodeImage(MachineState& state, const uint8_t* bytes, std::size_t length) 
 
 bool SaveDmp(const MachineState& state, const std::string& fileName) {
     const ImageBytes img = EncodeImage(state);
-    std::string cause;
-    if (!WriteFileAtomically(fileName, img.data(), img.size(), &cause)) {
-        report("Ошибка записи файла: ", fileName, cause);
-        return false;
-    }
-    return true;
+    return WriteFileOrReport(fileName, img.data(), img.size());
 }
 
 bool LoadDmp(MachineState& state, const std::string& fileName) {
     std::string bytes;
-    std::string cause;
-    if (!ReadFileBytes(fileName, kImageSize, bytes, &cause)) {
-        report("Ошибка чтения файла: ", fileName, cause);
+    if (!ReadFileOrReport(fileName, kImageSize, bytes))
         return false;
-    }
     DecodeImage(state, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     return true;
 }

@@ -114,6 +114,25 @@ seven:  .data 7
     EXPECT_NE(run.out.find("PC: 00000028\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("DS: 0000002A 00000000"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("URD: 00000006 00000000"), std::string::npos) << run.out;
+
+    // The runner takes the source itself, with the same result and trace.
+    const std::vector<std::string> traced{"--run", "--state"};
+    auto withFile = [](std::vector<std::string> args, const std::string& file) {
+        args.push_back(file);
+        return args;
+    };
+    const Result fromImage = Exec(dir, KOVAR3_RUN, withFile(traced, image));
+    const Result fromSource = Exec(dir, KOVAR3_RUN, withFile(traced, src));
+    EXPECT_EQ(fromSource.code, 0) << fromSource.err;
+    EXPECT_EQ(fromSource.out, fromImage.out);
+    // A source with errors is not run: each error on standard error, exit 2.
+    const std::string bad = WriteText(dir, "bad.kasm", "halt\n  FOO\n");
+    const Result refused = Exec(dir, KOVAR3_RUN, {bad});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(refused.err.find(bad + ": line 2, column 3: unknown instruction 'FOO'"),
+              std::string::npos)
+        << refused.err;
 }
 
 // Random images (any bytes, marks of any value, odd tails) through

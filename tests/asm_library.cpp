@@ -279,7 +279,7 @@ TEST(AsmFiles, AnErrorLeavesTheMachineAsItWas) {
                           "TOS, SOS, 3OS, 4OS, TOR, SOR, 3OR, 4OR, UDR0, UDR1, UDR2, UDR3, PC, "
                           "PSW, ZERO, none, or a code 0 to 15\n");
     EXPECT_FALSE(AssembleFileInto(st, dir.file("missing.kasm"), errors));
-    EXPECT_NE(errors.find("cannot read"), std::string::npos);
+    EXPECT_NE(errors.find("Ошибка чтения файла: "), std::string::npos);
     EXPECT_EQ(st, before);
     EXPECT_TRUE(AssembleFileInto(st, write("good.KASM", ".org 4\nhalt\n"), errors));
     EXPECT_EQ(st.PC, 4);
