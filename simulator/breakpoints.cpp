@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "disassembler.h"
 #include "hex_op.h"
 #include "mem1.h"
 #include "ui_support.h"
@@ -19,6 +20,8 @@ QString BreakpointWordText(const kovar::MachineState& state, uint32_t address) {
             text += QLatin1Char(' ');
         text += Q(kovar::IntToHexBytes(state.ReadByte(address + i), 1));
     }
+    text += QStringLiteral("  ");
+    text += Q(kovar::Disassemble(state.ReadInstructionWord(address)));
     return text;
 }
 

@@ -14,7 +14,7 @@ class QPushButton;
 class TForm1;
 
 // The text shown for the word at a marked address: its four bytes in
-// instruction order.
+// instruction order and the instruction they spell.
 QString BreakpointWordText(const kovar::MachineState& state, uint32_t address);
 
 class BreakpointList : public QWidget {

@@ -279,7 +279,7 @@ private slots:
         QCOMPARE(list->list->count(), 2);
         QCOMPARE(list->list->item(1)->text(),
                  QStringLiteral("0000000C   ") + BreakpointWordText(st(), 12));
-        QCOMPARE(BreakpointWordText(st(), 12), QStringLiteral("00 00 00 14"));
+        QCOMPARE(BreakpointWordText(st(), 12), QStringLiteral("00 00 00 14  CALL 0x14"));
 
         list->list->setCurrentRow(1);
         list->GoClick();
