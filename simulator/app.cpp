@@ -1,5 +1,7 @@
 #include "app.h"
 
+#include "assembler.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
@@ -66,6 +68,13 @@ void KovarApp::start(const QString& imageFile) {
         form1->RefreshStack(kovar::StackId::RS);
         form1->RefreshURD();
         form1->RefreshPC();
-        form1->loadImageFile(imageFile);
+        if (kovar::IsSourceFileName(kovar::ui::S(imageFile))) {
+            // Program text opens in the source window and is assembled into memory.
+            kovar::ui::ShowToFront(asmWindow.get());
+            if (asmWindow->openFile(imageFile))
+                asmWindow->AssembleClick();
+        } else {
+            form1->loadImageFile(imageFile);
+        }
     }
 }

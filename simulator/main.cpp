@@ -27,9 +27,11 @@ int main(int argc, char** argv) {
         QStringLiteral("KOVAR 3: a simulator of a 32-bit processor with two stacks."));
     options.addHelpOption();
     options.addVersionOption();
-    options.addPositionalArgument(QStringLiteral("IMAGE"),
-                                  QStringLiteral("A memory image (.emu) to load at start."),
-                                  QStringLiteral("[IMAGE]"));
+    options.addPositionalArgument(
+        QStringLiteral("IMAGE"),
+        QStringLiteral(
+            "A memory image (.emu) to load at start, or a program text (.kasm) to assemble."),
+        QStringLiteral("[IMAGE]"));
     options.process(application);
     const QStringList files = options.positionalArguments();
     if (files.size() > 1) {

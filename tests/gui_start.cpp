@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app.h"
+#include "asm_window.h"
 #include "error.h"
 #include "gui_support.h"
 #include "mem1.h"
@@ -60,6 +61,23 @@ private slots:
             QCOMPARE(app.form1->MemCells[5]->text(),
                      QString::asprintf("%02X", unsigned(app.state.Memory[5])));
         }
+    }
+
+    void programTextNamedAtStartIsAssembled() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString file = dir.filePath(QStringLiteral("p.kasm"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(".org 8\nstart: LAL\nhalt\n.break\n");
+        out.close();
+        KovarApp app;
+        app.start(file);
+        QCOMPARE(app.state.PC, 8);
+        QCOMPARE(app.state.ReadInstructionWord(12), 0xFFFFFFFFu);
+        QCOMPARE(app.state.BreakpointMarks[16], uint8_t{1});
+        QCOMPARE(app.form1->EditPC->text(), QStringLiteral("00000008"));
+        QVERIFY(app.asmWindow->isVisible());
     }
 
     void anUnreadableImageIsReportedAndTheMachineStaysEmpty() {
