@@ -2,59 +2,24 @@
 // by kovar3-run, and images written as text and assembled back.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "memory_image.h"
-#include "test_support.h"
+#include "runner_support.h"
 
 namespace {
 
+using kovar::test::Exec;
+using kovar::test::ReadText;
+using kovar::test::Result;
 using kovar::test::TempDir;
-
-std::string ReadText(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string WriteText(const TempDir& dir, const std::string& name, const std::string& text) {
     std::ofstream(dir.file(name), std::ios::binary) << text;
     return dir.file(name);
-}
-
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-Result Exec(const TempDir& dir, std::string program, std::vector<std::string> args) {
-    const std::string outName = dir.file("stdout.txt");
-    const std::string errName = dir.file("stderr.txt");
-    std::vector<char*> argv{program.data()};
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
-            ::_exit(127);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadText(outName),
-            ReadText(errName)};
 }
 
 Result Asm(const TempDir& dir, std::vector<std::string> args) {

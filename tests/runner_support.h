@@ -94,15 +94,14 @@ struct Result {
     std::string err;
 };
 
-// Runs the runner with the arguments; its standard output goes to `outName`
+// Runs `program` with the arguments; its standard output goes to `outName`
 // (a file in the folder unless given, /dev/full for a full disk).
-inline Result RunTool(const TempDir& dir, const std::vector<std::string>& args,
-                      const std::string& outName = "") {
+inline Result Exec(const TempDir& dir, std::string program, const std::vector<std::string>& args,
+                   const std::string& outName = "") {
     const std::string outFile = outName.empty() ? dir.file("stdout.txt") : outName;
     const std::string errName = dir.file("stderr.txt");
     std::vector<char*> argv;
-    std::string prog = KOVAR3_RUN;
-    argv.push_back(prog.data());
+    argv.push_back(program.data());
     std::vector<std::string> copy = args;
     for (auto& a : copy)
         argv.push_back(a.data());
@@ -124,6 +123,12 @@ inline Result RunTool(const TempDir& dir, const std::vector<std::string>& args,
     r.out = outName.empty() ? ReadText(outFile) : std::string();
     r.err = ReadText(errName);
     return r;
+}
+
+// The runner, kovar3-run.
+inline Result RunTool(const TempDir& dir, const std::vector<std::string>& args,
+                      const std::string& outName = "") {
+    return Exec(dir, KOVAR3_RUN, args, outName);
 }
 
 } // namespace kovar::test
