@@ -211,6 +211,10 @@ private:
 
     // Reserves n bytes at the location counter; false when they do not fit.
     bool Emit(std::size_t n, std::size_t offset, std::size_t& region, std::size_t& position);
+    // Places an instruction word (fetch order); the first one placed is where
+    // PC starts unless a start: label says otherwise.
+    bool EmitInstruction(std::size_t offset, uint32_t word, std::size_t& region,
+                         std::size_t& position);
     void StoreValue(FixKind kind, std::size_t region, std::size_t position, uint32_t v);
     // Emits a field value now or, when it names a later label, after the pass.
     void Value(FixKind kind, const Operand& op, std::size_t region, std::size_t position);
@@ -494,6 +498,18 @@ void Assembler::Value(FixKind kind, const Operand& op, std::size_t region, std::
         StoreValue(kind, region, position, static_cast<uint32_t>(static_cast<uint64_t>(v)));
 }
 
+bool Assembler::EmitInstruction(std::size_t offset, uint32_t word, std::size_t& region,
+                                std::size_t& position) {
+    if (!Emit(4, offset, region, position))
+        return false;
+    if (!haveInstruction_) {
+        haveInstruction_ = true;
+        firstInstruction_ = result_.regions[region].address + static_cast<uint32_t>(position);
+    }
+    StoreValue(FixKind::WordMsb, region, position, word);
+    return true;
+}
+
 void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffset,
                             const std::vector<Operand>& ops) {
     using namespace isa;
@@ -503,13 +519,7 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
             return;
         }
         std::size_t region, position;
-        if (!Emit(4, mnemonicOffset, region, position))
-            return;
-        if (!haveInstruction_) {
-            haveInstruction_ = true;
-            firstInstruction_ = result_.regions[region].address + static_cast<uint32_t>(position);
-        }
-        StoreValue(FixKind::WordMsb, region, position, kHaltWord);
+        EmitInstruction(mnemonicOffset, kHaltWord, region, position);
         return;
     }
     std::size_t entry = kCommands.size();
@@ -696,13 +706,8 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
         word |= stack << 16;
 
     std::size_t region, position;
-    if (!Emit(4, mnemonicOffset, region, position))
+    if (!EmitInstruction(mnemonicOffset, word, region, position))
         return;
-    if (!haveInstruction_) {
-        haveInstruction_ = true;
-        firstInstruction_ = result_.regions[region].address + static_cast<uint32_t>(position);
-    }
-    StoreValue(FixKind::WordMsb, region, position, word);
     if (target)
         Value(FixKind::Target, ops[0], region, position);
     else if (offset)
