@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QGlyphRun>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -101,11 +102,14 @@ void ListingView::sync(bool followPC) {
         verticalScrollBar()->setValue(std::max(0, pcRow - visibleRows() / 3));
 }
 
-QString ListingView::rowText(int row) const {
+namespace {
+constexpr std::size_t kRowChars = 8 + 2 + 12 + 1 + kovar::kMaxDisassemblyLength;
+}
+
+std::size_t ListingView::rowChars(int row, char* out) const {
     static constexpr char digits[] = "0123456789ABCDEF";
     const uint32_t a = rowAddress(row);
-    char buf[8 + 2 + 12 + 1 + kovar::kMaxDisassemblyLength];
-    char* p = buf;
+    char* p = out;
     for (int shift = 28; shift >= 0; shift -= 4)
         *p++ = digits[(a >> shift) & 15];
     *p++ = ' ';
@@ -119,7 +123,47 @@ QString ListingView::rowText(int row) const {
     }
     *p++ = ' ';
     p += kovar::DisassembleTo(st_.ReadInstructionWord(a), p);
-    return QString::fromLatin1(buf, static_cast<qsizetype>(p - buf));
+    return static_cast<std::size_t>(p - out);
+}
+
+QString ListingView::rowText(int row) const {
+    char buf[kRowChars];
+    return QString::fromLatin1(buf, static_cast<qsizetype>(rowChars(row, buf)));
+}
+
+void ListingView::drawAscii(QPainter& p, QPointF origin, const char* text, std::size_t n) {
+    if (!glyphsReady_) {
+        glyphsReady_ = true;
+        raw_ = QRawFont::fromFont(font());
+        for (int c = 32; c < 127; ++c) {
+            const QList<quint32> g =
+                raw_.isValid() ? raw_.glyphIndexesForString(QString(QChar(c))) : QList<quint32>();
+            if (g.size() != 1 || (g[0] == 0 && c != ' ')) {
+                raw_ = QRawFont(); // a glyph is missing: draw strings instead
+                break;
+            }
+            glyph_[c] = g[0];
+            advance_[c] = raw_.advancesForGlyphIndexes(g).value(0).x();
+        }
+    }
+    if (!raw_.isValid()) {
+        p.drawText(origin, QString::fromLatin1(text, static_cast<qsizetype>(n)));
+        return;
+    }
+    QList<quint32> glyphs(static_cast<qsizetype>(n));
+    QList<QPointF> positions(static_cast<qsizetype>(n));
+    qreal x = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]) & 127u;
+        glyphs[static_cast<qsizetype>(i)] = glyph_[c];
+        positions[static_cast<qsizetype>(i)] = QPointF(x, 0);
+        x += advance_[c];
+    }
+    QGlyphRun run;
+    run.setRawFont(raw_);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    p.drawGlyphRun(origin, run);
 }
 
 void ListingView::paintEvent(QPaintEvent* event) {
@@ -154,8 +198,15 @@ void ListingView::paintEvent(QPaintEvent* event) {
         }
         // Empty words are drawn faintly so that the program stands out.
         p.setPen((now.marks & 1u) ? red : now.word == 0 ? faint : text);
-        p.drawText(markWidth + 2, y + 1 + ascent, rowText(row));
+        char buf[kRowChars];
+        drawAscii(p, QPointF(markWidth + 2, y + 1 + ascent), buf, rowChars(row, buf));
     }
+}
+
+void ListingView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange)
+        glyphsReady_ = false; // the glyph table belongs to the old font
+    QAbstractScrollArea::changeEvent(event);
 }
 
 void ListingView::resizeEvent(QResizeEvent* event) {

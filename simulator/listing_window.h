@@ -5,7 +5,9 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QRawFont>
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -45,6 +47,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     struct Shown {
@@ -55,11 +58,21 @@ private:
     };
     Shown current(int row) const;
     void updateBar();
+    // Writes a row's text (ASCII) into `out`, which has room for kRowChars.
+    std::size_t rowChars(int row, char* out) const;
+    // Draws ASCII text from a table of glyphs prepared once for the font:
+    // laying out a string for each row anew costs far more than the Run it
+    // follows. Falls back to drawText where the font gives no glyphs.
+    void drawAscii(QPainter& p, QPointF origin, const char* text, std::size_t n);
 
     const kovar::MachineState& st_;
     uint32_t start_ = 0;
     int rowHeight_ = 16;
     std::vector<Shown> shown_;
+    QRawFont raw_;
+    std::array<quint32, 128> glyph_{};
+    std::array<qreal, 128> advance_{};
+    bool glyphsReady_ = false;
 };
 
 // The listing window.
