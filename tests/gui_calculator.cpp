@@ -94,10 +94,7 @@ private slots:
         calc_ = app_->rpncalc.get();
         QVERIFY(calc_);
         realFaultBox_ = calc_->showFault;
-        app_->start();
-        QTRY_VERIFY(app_->splash->isVisible());
-        app_->splash->Timer1Timer(); // as if the splash's time were up
-        QVERIFY(QTest::qWaitForWindowActive(app_->form1.get()));
+        QVERIFY(kovar::test::StartPastSplash(*app_));
     }
 
     void cleanupTestCase() { app_.reset(); }

@@ -21,6 +21,7 @@
 #include "app.h"
 #include "convert.h"
 #include "error.h"
+#include "gui_support.h"
 #include "hex_op.h"
 #include "isa.h"
 #include "mem1.h"
@@ -93,10 +94,7 @@ private slots:
         errors.clear();
         app = std::make_unique<KovarApp>();
         w = app->form1.get();
-        app->start();
-        QTRY_VERIFY(app->splash->isVisible());
-        app->splash->Timer1Timer(); // as if the splash's time were up
-        QVERIFY(QTest::qWaitForWindowActive(w));
+        QVERIFY(kovar::test::StartPastSplash(*app));
         recordErrors();
     }
 

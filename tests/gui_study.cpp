@@ -113,10 +113,7 @@ private slots:
         errors.clear();
         app = std::make_unique<KovarApp>();
         w = app->form1.get();
-        app->start();
-        QTRY_VERIFY(app->splash->isVisible());
-        app->splash->Timer1Timer(); // as if the splash's time were up
-        QVERIFY(QTest::qWaitForWindowActive(w));
+        QVERIFY(kovar::test::StartPastSplash(*app));
         saved = kovar::SetErrorHandler([this](std::string_view m) {
             errors << QString::fromUtf8(m.data(), qsizetype(m.size()));
         });

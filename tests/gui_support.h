@@ -5,6 +5,10 @@
 #include <QWidget>
 #include <QtTest>
 
+#include "app.h"
+#include "mem1.h"
+#include "pic.h"
+
 namespace kovar::test {
 
 // The offscreen platform cannot raise a window and says so on every
@@ -24,6 +28,16 @@ inline void QuietRaiseWarnings() {
     window->raise();
     window->activateWindow();
     return QTest::qWaitForWindowActive(window);
+}
+
+// Starts the program as main() does, lets the splash's time run out at once
+// and waits until the simulator window is active again.
+[[nodiscard]] inline bool StartPastSplash(KovarApp& app) {
+    app.start();
+    if (!QTest::qWaitFor([&app] { return app.splash->isVisible(); }))
+        return false;
+    app.splash->Timer1Timer();
+    return QTest::qWaitForWindowActive(app.form1.get());
 }
 
 } // namespace kovar::test
