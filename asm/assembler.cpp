@@ -6,7 +6,6 @@
 #include <unordered_map>
 
 #include "asm_names.h"
-#include "atomic_file.h"
 #include "isa.h"
 
 namespace kovar {
@@ -1018,31 +1017,6 @@ void ApplyProgram(const AssembleResult& result, MachineState& state) {
         if (MachineState::InMemory(mark.address))
             state.BreakpointMarks[mark.address] = mark.value;
     state.PC = static_cast<int32_t>(result.start);
-}
-
-bool IsSourceFileName(std::string_view path) {
-    constexpr std::string_view ext = ".kasm";
-    return path.size() >= ext.size() &&
-           asmnames::SameWord(path.substr(path.size() - ext.size()), ext);
-}
-
-bool AssembleFileInto(MachineState& state, const std::string& path, std::string& errors) {
-    std::string text;
-    std::string cause;
-    if (!ReadFileBytes(path, kMaxSourceBytes + 1, text, &cause)) {
-        errors = "Ошибка чтения файла: " + path + "\n" + cause + "\n";
-        return false;
-    }
-    const AssembleResult r = Assemble(text);
-    if (!r.ok()) {
-        errors.clear();
-        for (const auto& e : r.errors)
-            errors += path + ": " + FormatAsmError(e) + "\n";
-        return false;
-    }
-    errors.clear();
-    ApplyProgram(r, state);
-    return true;
 }
 
 } // namespace kovar

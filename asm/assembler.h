@@ -64,15 +64,8 @@ bool AssembleOne(std::string_view line, uint32_t& word);
 // ok() and assembled with AsmBound::Memory.
 void ApplyProgram(const AssembleResult& result, MachineState& state);
 
-// Reads and assembles a source file into the machine (as ApplyProgram). On a
-// failure the machine is unchanged and `errors` holds one message per line
-// ("FILE: line 3, column 5: ...").
-bool AssembleFileInto(MachineState& state, const std::string& path, std::string& errors);
-
-// The longest program text read from a file; a longer one is an error.
+// The longest program text the assembler takes; a longer one is an error.
+// Programs reading a text from a file read at most one byte more.
 inline constexpr std::size_t kMaxSourceBytes = std::size_t{64} << 20;
-
-// True when the name ends in ".kasm" (any case): such files are program text.
-bool IsSourceFileName(std::string_view path);
 
 } // namespace kovar

@@ -1,10 +1,30 @@
 #include "load_program.h"
 
 #include "assembler.h"
+#include "atomic_file.h"
 #include "memory_image.h"
+#include "program_file.h"
 #include "show_error.h"
 
 namespace kovar::runner {
+
+bool AssembleFileInto(MachineState& state, const std::string& path, std::string& errors) {
+    std::string text;
+    std::string cause;
+    if (!ReadFileBytes(path, kMaxSourceBytes + 1, text, &cause)) {
+        errors = "Ошибка чтения файла: " + path + "\n" + cause + "\n";
+        return false;
+    }
+    const AssembleResult r = Assemble(text);
+    errors.clear();
+    if (!r.ok()) {
+        for (const auto& e : r.errors)
+            errors += path + ": " + FormatAsmError(e) + "\n";
+        return false;
+    }
+    ApplyProgram(r, state);
+    return true;
+}
 
 bool LoadProgram(MachineState& state, const std::string& path) {
     if (!IsSourceFileName(path))

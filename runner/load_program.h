@@ -15,4 +15,10 @@ namespace kovar::runner {
 // and returns false; the machine is then unchanged.
 bool LoadProgram(MachineState& state, const std::string& path);
 
+// Reads and assembles a program text file into the machine (as
+// ApplyProgram). On a failure the machine is unchanged and `errors` holds one
+// message per line ("FILE: line 3, column 5: ...", or the read error with its
+// reason on the next line).
+bool AssembleFileInto(MachineState& state, const std::string& path, std::string& errors);
+
 } // namespace kovar::runner

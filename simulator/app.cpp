@@ -1,6 +1,6 @@
 #include "app.h"
 
-#include "assembler.h"
+#include "program_file.h"
 
 #include <QApplication>
 #include <QGuiApplication>

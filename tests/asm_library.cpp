@@ -262,33 +262,6 @@ TEST(AsmErrors, EachNamesItsLineColumnAndExpectation) {
     EXPECT_EQ(r.errors[2].line, 4);
 }
 
-TEST(AsmFiles, AnErrorLeavesTheMachineAsItWas) {
-    TempDir dir;
-    const auto write = [&](const std::string& name, const std::string& text) {
-        std::ofstream(dir.file(name), std::ios::binary) << text;
-        return dir.file(name);
-    };
-    MachineState st;
-    st.Memory[0] = 0x12;
-    st.PC = 7;
-    const MachineState before = st;
-    std::string errors;
-    const std::string bad = write("bad.kasm", "halt\nALU TOX, SOS, a\n");
-    EXPECT_FALSE(AssembleFileInto(st, bad, errors));
-    EXPECT_EQ(errors, bad + ": line 2, column 5: unknown register 'TOX'; expected one of " +
-                          "TOS, SOS, 3OS, 4OS, TOR, SOR, 3OR, 4OR, UDR0, UDR1, UDR2, UDR3, PC, "
-                          "PSW, ZERO, none, or a code 0 to 15\n");
-    EXPECT_FALSE(AssembleFileInto(st, dir.file("missing.kasm"), errors));
-    EXPECT_NE(errors.find("Ошибка чтения файла: "), std::string::npos);
-    EXPECT_EQ(st, before);
-    EXPECT_TRUE(AssembleFileInto(st, write("good.KASM", ".org 4\nhalt\n"), errors));
-    EXPECT_EQ(st.PC, 4);
-    EXPECT_EQ(WordAt(st, 4), kHalt);
-    EXPECT_TRUE(IsSourceFileName("a/b.KAsm"));
-    EXPECT_FALSE(IsSourceFileName("prog.emu"));
-    EXPECT_FALSE(IsSourceFileName("kasm"));
-}
-
 // Any memory, marks and PC written as text assemble back byte for byte.
 TEST(AsmMemoryText, RandomImagesRoundTrip) {
     std::mt19937 rng(7);
@@ -349,8 +322,11 @@ class Examples : public ::testing::TestWithParam<std::string> {};
 TEST_P(Examples, RunToTheirStatedState) {
     const std::string path = std::string(KOVAR_EXAMPLES) + "/" + GetParam();
     MachineState st;
-    std::string errors;
-    ASSERT_TRUE(AssembleFileInto(st, path, errors)) << errors;
+    std::ifstream source(path, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(source), {}};
+    const AssembleResult program = Assemble(text);
+    ASSERT_TRUE(program.ok()) << GetParam();
+    ApplyProgram(program, st);
     TraceLog log;
     Processor cpu(st, log);
     const RunReport report = cpu.RunPrg();

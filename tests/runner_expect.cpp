@@ -5,18 +5,23 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "core_helpers.h"
 #include "expect.h"
+#include "load_program.h"
+#include "program_file.h"
+#include "test_support.h"
 
 namespace {
 
 using namespace kovar;
 using namespace kovar::runner;
 using kovar::test::Machine;
+using kovar::test::TempDir;
 
 std::string Hex(uint32_t v, int digits) {
     char buf[16];
@@ -193,3 +198,31 @@ TEST(Expectations, EmptyAndCommentOnlyFilesExpectNothing) {
 }
 
 } // namespace
+
+// Program text named on the command line: read, assembled, or refused whole.
+TEST(AsmFiles, AnErrorLeavesTheMachineAsItWas) {
+    TempDir dir;
+    const auto write = [&](const std::string& name, const std::string& text) {
+        std::ofstream(dir.file(name), std::ios::binary) << text;
+        return dir.file(name);
+    };
+    MachineState st;
+    st.Memory[0] = 0x12;
+    st.PC = 7;
+    const MachineState before = st;
+    std::string errors;
+    const std::string bad = write("bad.kasm", "halt\nALU TOX, SOS, a\n");
+    EXPECT_FALSE(AssembleFileInto(st, bad, errors));
+    EXPECT_EQ(errors, bad + ": line 2, column 5: unknown register 'TOX'; expected one of " +
+                          "TOS, SOS, 3OS, 4OS, TOR, SOR, 3OR, 4OR, UDR0, UDR1, UDR2, UDR3, PC, "
+                          "PSW, ZERO, none, or a code 0 to 15\n");
+    EXPECT_FALSE(AssembleFileInto(st, dir.file("missing.kasm"), errors));
+    EXPECT_NE(errors.find("Ошибка чтения файла: "), std::string::npos);
+    EXPECT_EQ(st, before);
+    EXPECT_TRUE(AssembleFileInto(st, write("good.KASM", ".org 4\nhalt\n"), errors));
+    EXPECT_EQ(st.PC, 4);
+    EXPECT_EQ(st.ReadInstructionWord(4), 0xFFFFFFFFu);
+    EXPECT_TRUE(IsSourceFileName("a/b.KAsm"));
+    EXPECT_FALSE(IsSourceFileName("prog.emu"));
+    EXPECT_FALSE(IsSourceFileName("kasm"));
+}
