@@ -85,6 +85,93 @@ void syncFolder(const std::string& dir) {
     }
 }
 
+// Reads exactly `size` bytes at `offset`; false on an error or an early end.
+bool readAllAt(int fd, char* out, std::size_t size, off_t offset) {
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, out, size, offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        out += n;
+        offset += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeAllAt(int fd, const char* data, std::size_t size, off_t offset) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size, offset);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        offset += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Writes the data over the existing file itself, for a file whose folder has
+// no room for a temporary file: the inode, and with it the mode, the owner
+// and every hard link, stays. Room for the new length is reserved before the
+// first byte changes, and the bytes about to be overwritten are kept, so a
+// write that fails part way puts them back. Returns 0 or the errno.
+int writeInPlace(const std::string& target, const char* data, std::size_t size) {
+    // Read access is only needed to keep the old bytes; a file that may be
+    // written but not read is written without that net.
+    int fd = ::open(target.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const bool canRestore = fd >= 0;
+    if (fd < 0 && (errno == EACCES || errno == EPERM))
+        fd = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) { // replaced since it was looked at
+        ::close(fd);
+        return ENXIO;
+    }
+    const auto oldSize = static_cast<std::size_t>(st.st_size);
+    std::string kept(canRestore ? std::min(oldSize, size) : 0, '\0');
+    int err = 0;
+    errno = 0;
+    if (!readAllAt(fd, kept.data(), kept.size(), 0))
+        err = errno != 0 ? errno : EIO;
+    bool grown = false;
+    if (err == 0 && size > oldSize) {
+        const int r = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
+        // A file system that cannot reserve space is written all the same.
+        if (r != 0 && r != EOPNOTSUPP && r != EINVAL)
+            err = r;
+        grown = r == 0;
+    }
+    if (err != 0) {
+        if (grown)
+            (void)::ftruncate(fd, static_cast<off_t>(oldSize));
+        ::close(fd);
+        return err;
+    }
+
+    if (!writeAllAt(fd, data, size, 0))
+        err = errno;
+    if (err == 0 && oldSize > size && ::ftruncate(fd, static_cast<off_t>(size)) != 0)
+        err = errno;
+    if (err == 0 && ::fsync(fd) != 0)
+        err = errno;
+    if (err != 0 && canRestore) {
+        // Put back what was there, as far as the system lets us.
+        if (writeAllAt(fd, kept.data(), kept.size(), 0))
+            (void)::ftruncate(fd, static_cast<off_t>(oldSize));
+        (void)::fsync(fd);
+    }
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
+    return err;
+}
+
 } // namespace
 
 std::string NotRegularCause(bool isDirectory) {
@@ -141,8 +228,15 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, std::siz
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         const int err = errno;
-        return fail(cause, err == EACCES || err == EPERM ? std::string("папка защищена от записи")
-                                                         : FileErrorCause(err, true));
+        if (err != EACCES && err != EPERM)
+            return fail(cause, FileErrorCause(err, true));
+        // No room beside it: a file the user may write is written in place,
+        // a new one cannot be made at all.
+        if (!exists)
+            return fail(cause, "папка защищена от записи");
+        if (const int e = writeInPlace(target, static_cast<const char*>(data), size); e != 0)
+            return fail(cause, FileErrorCause(e, true));
+        return true;
     }
 
     int err = 0;
@@ -170,7 +264,7 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, std::siz
 }
 
 bool ReadFileBytes(const std::string& fileName, std::size_t maxBytes, std::string& out,
-                   std::string* cause) {
+                   std::string* cause, std::uint64_t* fileBytes) {
     // Looked at before opening, so that opening a device has no effect on it;
     // looked at again after, in case the name changed in between. The open
     // itself never waits (a pipe without a writer would block it for good).
@@ -208,6 +302,10 @@ bool ReadFileBytes(const std::string& fileName, std::size_t maxBytes, std::strin
     ::close(fd);
     if (err != 0)
         return fail(cause, FileErrorCause(err, false));
+    // The length as the system gives it, or what was read where it says
+    // less (files of some virtual file systems claim to be empty).
+    if (fileBytes)
+        *fileBytes = std::max<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), buffer.size());
     out = std::move(buffer);
     return true;
 }
