@@ -69,12 +69,42 @@ bool SaveDmp(const MachineState& state, const std::string& fileName) {
     return WriteFileOrReport(fileName, img.data(), img.size());
 }
 
-bool LoadDmp(MachineState& state, const std::string& fileName) {
-    std::string bytes;
-    if (!ReadFileOrReport(fileName, kImageSize, bytes))
+bool LoadDmp(MachineState& state, const std::string& fileName, std::uint64_t* fileBytes) {
+    std::string bytes, cause;
+    std::uint64_t length = 0;
+    if (!ReadFileBytes(fileName, kImageSize, bytes, &cause, &length)) {
+        ShowError("Ошибка чтения файла: " + fileName + "\n" + cause);
         return false;
+    }
     DecodeImage(state, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    if (fileBytes)
+        *fileBytes = length;
     return true;
+}
+
+namespace {
+
+// "байт" after 1, 5 to 20, 21, 25...; "байта" after 2 to 4, 22 to 24...
+const char* bytesWord(std::uint64_t n) {
+    const std::uint64_t last = n % 10, lastTwo = n % 100;
+    return last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14) ? "байта" : "байт";
+}
+
+} // namespace
+
+std::string ImageSizeProblem(std::uint64_t fileBytes) {
+    if (fileBytes == kImageSize)
+        return "";
+    const std::string count = std::to_string(fileBytes) + " " + bytesWord(fileBytes);
+    const std::string full = std::to_string(kImageSize);
+    return fileBytes < kImageSize ? "короткий файл: " + count + " из " + full
+                                  : "длинный файл: " + count + " вместо " + full;
+}
+
+std::string ImageSizeWarning(const std::string& fileName, std::uint64_t fileBytes) {
+    const std::string problem = ImageSizeProblem(fileBytes);
+    return problem.empty() ? problem
+                           : "Загружен файл неверного размера: " + fileName + "\n" + problem;
 }
 
 } // namespace kovar

@@ -36,7 +36,20 @@ bool SaveDmp(const MachineState& state, const std::string& fileName);
 // Reads the file (opened read-only) into the state. Anything but a regular
 // file, and a file that cannot be opened or read, is reported ("Ошибка
 // чтения файла: <name>" and the reason on a second line), returns false and
-// leaves the state unchanged.
-bool LoadDmp(MachineState& state, const std::string& fileName);
+// leaves the state unchanged. A file of another length than kImageSize loads
+// as DecodeImage takes it, silently: `fileBytes` (when given) receives the
+// file's whole length, so that the caller can tell the user
+// (ImageSizeWarning).
+bool LoadDmp(MachineState& state, const std::string& fileName, std::uint64_t* fileBytes = nullptr);
+
+// What is wrong with an image file of `fileBytes` bytes, in one line:
+// "короткий файл: 1000 байт из 2148" or "длинный файл: 3000 байт вместо
+// 2148"; empty for a file of exactly kImageSize bytes.
+std::string ImageSizeProblem(std::uint64_t fileBytes);
+
+// The message after a file of the wrong size was loaded all the same: the
+// heading "Загружен файл неверного размера: <name>" and ImageSizeProblem on a
+// second line; empty for a file of exactly kImageSize bytes.
+std::string ImageSizeWarning(const std::string& fileName, std::uint64_t fileBytes);
 
 } // namespace kovar

@@ -253,11 +253,11 @@ Bytes FileBytes(std::size_t length) {
     return b;
 }
 
-MachineState LoadBytes(const Bytes& bytes, bool* ok = nullptr) {
+MachineState LoadBytes(const Bytes& bytes, bool* ok = nullptr, uint64_t* fileBytes = nullptr) {
     TempDir dir;
     WriteFile(dir.file("s.emu"), bytes);
     MachineState s = OldState();
-    const bool loaded = LoadDmp(s, dir.file("s.emu"));
+    const bool loaded = LoadDmp(s, dir.file("s.emu"), fileBytes);
     if (ok)
         *ok = loaded;
     return s;
@@ -270,9 +270,11 @@ TEST_P(ImageLength, FileBytesOverlayTheOldState) {
     const std::size_t length = GetParam();
     MessageRecorder rec;
     bool ok = false;
-    const MachineState s = LoadBytes(FileBytes(length), &ok);
+    uint64_t fileBytes = 0;
+    const MachineState s = LoadBytes(FileBytes(length), &ok, &fileBytes);
     EXPECT_TRUE(ok);
     EXPECT_TRUE(rec.messages.empty());
+    EXPECT_EQ(fileBytes, length) << "the caller is told the whole length";
 
     const Bytes old = Layout(OldState());
     const Bytes file = Layout(FileState());
@@ -296,6 +298,30 @@ INSTANTIATE_TEST_SUITE_P(Table, ImageLength,
                          ::testing::Values(0, 1, 500, 1000, 1001, 1002, 1500, 2001, 2002, 2003,
                                            2024, 2065, 2066, 2067, 2129, 2131, 2145, 2146, 2147,
                                            2148, 2149, 3000, 10000));
+
+// The words of the message after a file of the wrong length was loaded.
+TEST(ImageShortFile, SizeMessagesNameTheByteCount) {
+    const std::pair<uint64_t, std::string> cases[] = {
+        {0, "короткий файл: 0 байт из 2148"},
+        {1, "короткий файл: 1 байт из 2148"},
+        {2, "короткий файл: 2 байта из 2148"},
+        {4, "короткий файл: 4 байта из 2148"},
+        {5, "короткий файл: 5 байт из 2148"},
+        {12, "короткий файл: 12 байт из 2148"},
+        {22, "короткий файл: 22 байта из 2148"},
+        {113, "короткий файл: 113 байт из 2148"},
+        {1000, "короткий файл: 1000 байт из 2148"},
+        {2147, "короткий файл: 2147 байт из 2148"},
+        {2148, ""},
+        {2149, "длинный файл: 2149 байт вместо 2148"},
+        {2152, "длинный файл: 2152 байта вместо 2148"},
+        {5000000000, "длинный файл: 5000000000 байт вместо 2148"}};
+    for (const auto& [bytes, text] : cases) {
+        EXPECT_EQ(ImageSizeProblem(bytes), text) << bytes;
+        EXPECT_EQ(ImageSizeWarning("a.emu", bytes),
+                  text.empty() ? "" : "Загружен файл неверного размера: a.emu\n" + text);
+    }
+}
 
 TEST(ImageShortFile, BlocksCutPartWay) {
     {
@@ -621,6 +647,84 @@ TEST(ImageSaveFailure, ProtectedFolderAndFileNameTheCause) {
     }
     EXPECT_EQ(ReadFile(dir.file("readonly.emu")), Bytes(3, 7));
     EXPECT_TRUE(fs::is_empty(dir.file("locked")));
+}
+
+// A file the user may write in a folder the user may not (a class folder
+// with mode 555) has no room beside it for a temporary file: it is written in
+// place, the same file with its mode, owner and hard links.
+TEST(ImageSave, WritableFileInAProtectedFolderIsWrittenInPlace) {
+    for (const std::size_t oldLength :
+         {std::size_t{0}, std::size_t{3}, std::size_t{2148}, std::size_t{5000}}) {
+        SCOPED_TRACE(oldLength);
+        TempDir dir;
+        fs::permissions(dir.path(), fs::perms(0755));
+        fs::create_directory(dir.file("class"));
+        const std::string name = dir.file("class/student.emu");
+        const std::string link = dir.file("class/second-name.emu");
+        WriteFile(name, Bytes(oldLength, 0x5A));
+        ASSERT_EQ(::link(name.c_str(), link.c_str()), 0);
+        ASSERT_EQ(::chmod(name.c_str(), 0646), 0); // the ordinary user may write it
+        fs::permissions(dir.file("class"), fs::perms(0555));
+        struct stat before {};
+        ASSERT_EQ(::stat(name.c_str(), &before), 0);
+
+        const int status = AsOrdinaryUser([&] {
+            std::string message;
+            SetErrorHandler([&](std::string_view m) { message = m; });
+            return SaveDmp(Distinct(), name) && message.empty() ? 0 : 1;
+        });
+        if (status == 99)
+            GTEST_SKIP() << "cannot run as an ordinary user here";
+        EXPECT_EQ(status, 0);
+        struct stat after {};
+        ASSERT_EQ(::stat(name.c_str(), &after), 0);
+        EXPECT_EQ(ReadFile(name), Layout(Distinct()));
+        EXPECT_EQ(ReadFile(link), Layout(Distinct()));
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_nlink, 2u);
+        fs::permissions(dir.file("class"), fs::perms(0755));
+        const std::vector<std::string> inside = {"second-name.emu", "student.emu"};
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir.file("class")))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, inside) << "nothing left beside it";
+    }
+}
+
+// Written in place, a save that fails part way (here a file size limit of
+// 1000 bytes) puts the old content back and says why.
+TEST(ImageSaveFailure, InPlaceWriteFailingPartWayKeepsTheOldContent) {
+    for (const std::size_t oldLength : {std::size_t{3}, std::size_t{5000}}) {
+        SCOPED_TRACE(oldLength);
+        TempDir dir;
+        fs::permissions(dir.path(), fs::perms(0755));
+        fs::create_directory(dir.file("class"));
+        const std::string name = dir.file("class/student.emu");
+        Bytes old(oldLength);
+        for (std::size_t i = 0; i < oldLength; ++i)
+            old[i] = static_cast<uint8_t>(i * 7 + 1);
+        WriteFile(name, old);
+        ASSERT_EQ(::chmod(name.c_str(), 0666), 0);
+        fs::permissions(dir.file("class"), fs::perms(0555));
+
+        const int status = AsOrdinaryUser([&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{1000, 1000};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            std::string message;
+            SetErrorHandler([&](std::string_view m) { message = m; });
+            const bool saved = SaveDmp(Distinct(), name);
+            return !saved && message == kWriteError + name + "\nфайл слишком велик" ? 0 : 1;
+        });
+        if (status == 99)
+            GTEST_SKIP() << "cannot run as an ordinary user here";
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(ReadFile(name), old);
+        fs::permissions(dir.file("class"), fs::perms(0755));
+    }
 }
 
 // Every errno has a one-line reason; the common ones are worded for the user.
