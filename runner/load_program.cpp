@@ -26,9 +26,9 @@ bool AssembleFileInto(MachineState& state, const std::string& path, std::string&
     return true;
 }
 
-bool LoadProgram(MachineState& state, const std::string& path) {
+bool LoadProgram(MachineState& state, const std::string& path, std::uint64_t* imageBytes) {
     if (!IsSourceFileName(path))
-        return LoadDmp(state, path);
+        return LoadDmp(state, path, imageBytes);
     // Program text is assembled into the machine; its errors (one a line,
     // with line and column) are reported like any file error.
     std::string errors;

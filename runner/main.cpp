@@ -1,5 +1,6 @@
 // kovar3-run: executes memory images without windows; prints the trace of
-// one image, or checks many against expected values (`--help` tells all).
+// one image, checks many against expected values, or makes an expectation
+// file from a model solution (`--help` tells all).
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -13,9 +14,11 @@
 #include "expect.h"
 #include "hex_op.h"
 #include "load_program.h"
+#include "make_expect.h"
 #include "memory_image.h"
 #include "options.h"
 #include "processor.h"
+#include "report.h"
 #include "show_error.h"
 
 #ifndef KOVAR_VERSION
@@ -87,66 +90,102 @@ void writeState(const MachineState& state) {
     writeOut(out);
 }
 
-// One image: its trace, optionally its state, its differences from the
-// expected values and a save.
-int runSingle(const Options& o, const std::vector<Expectation>& expected) {
-    MachineState state;
+// Loads the one program of the single-image forms. A failure to open is a
+// usage error of the runner; a memory image of the wrong length loads, and
+// the user is told.
+bool loadOne(const std::string& name, MachineState& state) {
     bool openFailed = false;
+    ErrorHandler previous = SetErrorHandler([&](std::string_view message) {
+        openFailed = true;
+        writeErr("kovar3-run: " + std::string(message) + "\n");
+    });
+    uint64_t bytes = kImageSize;
+    LoadProgram(state, name, &bytes);
+    SetErrorHandler(previous);
+    if (!openFailed && bytes != kImageSize)
+        writeErr("kovar3-run: " + ImageSizeWarning(name, bytes) + "\n");
+    return !openFailed;
+}
+
+// One image: for each test (one in the plain form) its trace, optionally its
+// state, its differences from the expected values; then a save.
+int runSingle(const Options& o, const TestFile& file) {
     SetErrorHandler([](std::string_view message) {
         std::fflush(stdout);
         writeErr(std::string(message) + "\n");
     });
-    {
-        // A failure to open is a usage error of the runner.
-        ErrorHandler previous = SetErrorHandler([&](std::string_view message) {
-            openFailed = true;
-            writeErr("kovar3-run: " + std::string(message) + "\n");
-        });
-        LoadProgram(state, o.images.front());
-        SetErrorHandler(previous);
-    }
-    if (openFailed)
+    MachineState loaded;
+    if (!loadOne(o.images.front(), loaded))
         return kUsage;
-    state.FL = o.settings.fl;
 
     TraceLog log;
     log.setEnabled(!o.noTrace);
     log.setSink(writeLine);
-    Processor cpu(state, log);
-    if (o.settings.step) {
-        for (uint64_t n = 0; n < o.settings.steps; ++n)
-            cpu.StepPrg();
-    } else {
-        cpu.RunPrg(o.settings.limit);
+    bool differs = false;
+    MachineState state;
+    for (const TestCase& test : file.tests) {
+        if (file.cases)
+            writeLine("[case " + test.name + "]");
+        state = StartOfTest(loaded, o.settings, file, test);
+        Processor cpu(state, log);
+        RunProgram(cpu, o.settings);
+        if (o.state)
+            writeState(state);
+        for (const Mismatch& m : CheckExpectations(state, test.expected)) {
+            writeLine(m.text());
+            differs = true;
+        }
     }
 
-    if (o.state)
-        writeState(state);
-    const std::vector<Mismatch> mismatches = CheckExpectations(state, expected);
-    for (const Mismatch& m : mismatches)
-        writeLine(m.text());
-
-    int code = finishOutput(mismatches.empty() ? kOk : kDiffers);
+    int code = finishOutput(differs ? kDiffers : kOk);
     if (o.saveGiven && !SaveDmp(state, o.saveFile))
         code = kFailed;
     return code;
 }
 
-// Many images: one row each (or one JSON document), no trace.
-int runBatch(const Options& o, const std::vector<Expectation>& expected) {
+// Many images: rows (text or CSV) as each image is done, or one JSON document.
+int runBatch(const Options& o, const TestFile& file) {
     std::vector<ImageResult> results;
     bool allPass = true;
+    if (o.report == Report::Csv)
+        writeOut(CsvHeader());
     for (const std::string& image : o.images) {
-        ImageResult r = CheckImage(image, o.settings, expected);
+        ImageResult r = CheckImage(image, o.settings, file);
         allPass = allPass && r.pass();
         if (o.report == Report::Json)
             results.push_back(std::move(r));
+        else if (o.report == Report::Csv)
+            writeOut(CsvRows(r));
         else
-            writeLine(TextRow(r));
+            writeOut(TextRows(r, file.cases));
     }
     if (o.report == Report::Json)
         writeOut(JsonReport(results));
     return finishOutput(allPass ? kOk : kDiffers);
+}
+
+// A model solution's final state as an expectation file.
+int makeExpect(const Options& o, const TestFile& file) {
+    MachineState loaded;
+    if (!loadOne(o.makeExpectFile, loaded))
+        return kUsage;
+    // The options the check needs to repeat the same runs.
+    std::string options;
+    const auto add = [&](const std::string& option) {
+        if (!options.empty())
+            options += ' ';
+        options += option;
+    };
+    if (o.settings.step)
+        add("--step " + std::to_string(o.settings.steps));
+    if (o.limitGiven)
+        add("--limit " + std::to_string(o.settings.limit));
+    if (o.settings.fl)
+        add("--fl");
+    if (o.settings.fresh && !file.cases)
+        add("--fresh");
+    writeOut(MakeExpectations(o.makeExpectFile, loaded, o.settings, file, options));
+    return finishOutput(kOk);
 }
 
 } // namespace
@@ -166,8 +205,10 @@ int main(int argc, char** argv) {
     case Parsed::Run: break;
     }
 
-    std::vector<Expectation> expected;
-    if (o.expectGiven && !ReadExpectations(o.expectFile, expected, error))
+    TestFile file;
+    if (o.expectGiven && !ReadTestFile(o.expectFile, file, error))
         return usageError(error);
-    return o.batch() ? runBatch(o, expected) : runSingle(o, expected);
+    if (o.makeExpectGiven)
+        return makeExpect(o, file);
+    return o.batch() ? runBatch(o, file) : runSingle(o, file);
 }

@@ -5,23 +5,32 @@
 namespace kovar::runner {
 
 const char* const kUsageLine =
-    "usage: kovar3-run [--step N | --run] [--limit N] [--fl] [--no-trace] [--state] "
-    "[--save FILE] [--expect FILE [--report text|json]] IMAGE...";
+    "usage: kovar3-run [--step N | --run] [--limit N] [--fl] [--fresh] [--no-trace] [--state] "
+    "[--save FILE] [--expect FILE [--report text|json|csv]] IMAGE... | --make-expect IMAGE";
 
 const char* const kHelpText =
-    R"(Usage: kovar3-run [OPTION]... IMAGE
-  or:  kovar3-run --expect FILE [--report text|json] [OPTION]... IMAGE...
-Run KOVAR 3 memory images (.emu) without windows.
+    R"help(Usage: kovar3-run [OPTION]... IMAGE
+  or:  kovar3-run --expect FILE [--report text|json|csv] [OPTION]... IMAGE...
+  or:  kovar3-run --make-expect IMAGE [--expect FILE] [OPTION]...
+Run KOVAR 3 memory images (.emu) or program texts (.kasm) without windows.
 
 With one image, load it into a zeroed machine, perform one Run (as F9) or
 N single steps (as F7) and write every trace line to standard output; the
-step limit is also reported on standard error ("MaxStep:N"). With --expect,
-then compare the final machine with the expected values and print one line
-per difference, such as "TOS: expected 00000037, got 00000036".
+step limit is also reported on standard error ("MaxStep:N"), and so is an
+image file that does not hold exactly 2148 bytes (it loads all the same).
+With --expect, then compare the final machine with the expected values and
+print one line per difference, such as "TOS: expected 00000037, got
+00000036" or, for a value written in decimal, "TOS: expected 120
+(00000078), got 24 (00000018)".
 
 With several images, or with --report, check each image against the
-expected values without a trace and print one summary row per image. An
-image that cannot be read is a failed row; the others are still checked.
+expected values without a trace and print one summary row per image (per
+image and case with a file of cases). An image that cannot be read, or a
+memory image not of 2148 bytes, is a failed row and is not run; the others
+are still checked.
+
+With --make-expect, run IMAGE and print an expectation file of its final
+state, to be edited and given to --expect.
 
 Options:
   --run              perform one Run (the default): until the halt word
@@ -29,14 +38,20 @@ Options:
   --step N           perform N single steps instead of a Run
   --limit N          the step limit of a Run (default 1000)
   --fl               start with the flag FL set
+  --fresh            start from zeroed stacks, user registers and FL, as
+                     every case of a file of cases does
   --no-trace         write no trace lines
   --state            after the run, print PC, IR, FL, C, DS, RS and URD
                      (one image only)
   --save FILE        after the run, write the machine to the memory image
                      FILE (one image only)
   --expect FILE      compare the final machine with the values in FILE
-  --report FORMAT    the summary of a check: text (one row per image) or
-                     json (one document for a grading script)
+  --report FORMAT    the summary of a check: text (one row per image and
+                     case), json (one document for a grading script) or
+                     csv (rows for a spreadsheet)
+  --make-expect IMAGE
+                     print an expectation file of IMAGE's final state; with
+                     --expect FILE of cases, each case keeps its set lines
   --help             print this help and exit
   --version          print the version and exit
 
@@ -46,12 +61,19 @@ Expectation file:
   (stack entry i, 0 to 15, 0 the top), M[a] (the byte at address a), W[a]
   (the word at a as LOAD reads it, least significant byte first) or I[a]
   (the word at a as an instruction, most significant byte first). Values
-  and addresses are hexadecimal (0x2A) or decimal (42, -1).
+  and addresses are hexadecimal (0x2A) or decimal (42, -1); hex as the
+  simulator shows it (000000DC, 2A) is refused with a hint to write 0x.
+
+  Cases: a line [case NAME] starts a case, followed by its lines
+  "set NAME = VALUE" (inputs) and "expect NAME = VALUE" (results). Each
+  case starts from the image's memory, marks and PC with zeroed stacks,
+  user registers and FL, applies its set lines and runs.
 
 Summary row:
   IMAGE, STEPS, STOP, PASS or FAIL, and the number of differences,
-  separated by tabs. STOP is halt, breakpoint, limit, steps (after
-  --step N) or unreadable.
+  separated by tabs (with cases, the case's name follows IMAGE). STOP is
+  halt, breakpoint, limit, steps (after --step N), size (a memory image
+  not of 2148 bytes) or unreadable.
 
 Exit status:
   0  success: the run ended and every expected value matched
@@ -59,8 +81,8 @@ Exit status:
   2  a usage error, a malformed or unreadable expectation file, or (with
      one image and no report) an image that cannot be read
   3  an expected value differed, or (with a report) an image could not
-     be read
-)";
+     be read or was not of 2148 bytes
+)help";
 
 namespace {
 
@@ -131,6 +153,16 @@ Parsed ParseOptions(const std::vector<std::string>& args, Options& o, std::strin
         } else if (arg == "--fl") {
             if (!once(o.settings.fl))
                 return fail("--fl given twice");
+        } else if (arg == "--fresh") {
+            if (!once(o.settings.fresh))
+                return fail("--fresh given twice");
+        } else if (arg == "--make-expect") {
+            if (!once(o.makeExpectGiven))
+                return fail("--make-expect given twice");
+            const std::string* v = value();
+            if (!v)
+                return fail("--make-expect needs an image");
+            o.makeExpectFile = *v;
         } else if (arg == "--no-trace") {
             if (!once(o.noTrace))
                 return fail("--no-trace given twice");
@@ -159,8 +191,10 @@ Parsed ParseOptions(const std::vector<std::string>& args, Options& o, std::strin
                 o.report = Report::Text;
             else if (v && *v == "json")
                 o.report = Report::Json;
+            else if (v && *v == "csv")
+                o.report = Report::Csv;
             else
-                return fail("--report needs text or json");
+                return fail("--report needs text, json or csv");
         } else if (arg.size() > 1 && arg[0] == '-') {
             return fail("unknown option " + std::string(arg) + "; " + kUsageLine);
         } else {
@@ -169,6 +203,14 @@ Parsed ParseOptions(const std::vector<std::string>& args, Options& o, std::strin
     }
     if (o.run && o.settings.step)
         return fail("--step and --run exclude each other");
+    if (o.makeExpectGiven) {
+        if (!o.images.empty())
+            return fail("--make-expect takes its image as its argument and no other image");
+        if (o.report != Report::None || o.state || o.saveGiven)
+            return fail("--make-expect writes the expectation file; it takes no --report, "
+                        "--state or --save");
+        return Parsed::Run;
+    }
     if (o.images.empty())
         return fail(std::string("no image given; ") + kUsageLine);
     if (o.report != Report::None && !o.expectGiven)

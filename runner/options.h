@@ -10,7 +10,7 @@
 
 namespace kovar::runner {
 
-enum class Report { None, Text, Json };
+enum class Report { None, Text, Json, Csv };
 
 struct Options {
     bool run = false;
@@ -23,6 +23,9 @@ struct Options {
     bool expectGiven = false;
     std::string expectFile;
     Report report = Report::None;
+    // --make-expect PROGRAM: write an expectation file of its final state.
+    bool makeExpectGiven = false;
+    std::string makeExpectFile;
     std::vector<std::string> images;
 
     // Several images, or a report asked for: a summary row per image

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "check.h"
 #include "core_helpers.h"
 #include "expect.h"
 #include "load_program.h"
@@ -69,25 +71,41 @@ std::vector<Probe> Probes(const MachineState& s, std::mt19937& rng) {
     return p;
 }
 
-// The value in one of the forms the file may use.
-std::string Written(uint32_t v, int digits, std::mt19937& rng) {
+// The value in one of the forms the file may use; a decimal form is shown
+// back in decimal beside the hex.
+struct Form {
+    std::string text;
+    bool decimal;
+    int64_t written;
+};
+
+Form Written(uint32_t v, int digits, std::mt19937& rng) {
     const bool byte = digits == 2;
     switch (rng() % 4) {
-    case 0: return "0x" + Hex(v, 1);
+    case 0: return {"0x" + Hex(v, 1), false, v};
     case 1: {
         std::string h = Hex(v, 8);
         for (char& c : h)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return "0X" + h;
+        return {"0X" + h, false, v};
     }
-    case 2: return std::to_string(v);
+    case 2: return {std::to_string(v), true, v};
     default: { // negative where the top bit is set
         const bool top = byte ? v >= 0x80 : v >= 0x80000000u;
         if (!top || digits == 0)
-            return std::to_string(v);
-        return std::to_string(static_cast<int64_t>(v) - (byte ? 0x100 : int64_t{1} << 32));
+            return {std::to_string(v), true, v};
+        const int64_t negative = static_cast<int64_t>(v) - (byte ? 0x100 : int64_t{1} << 32);
+        return {std::to_string(negative), true, negative};
     }
     }
+}
+
+// A value in decimal as a mismatch shows it: words signed unless written
+// above the signed range, bytes unsigned unless written negative.
+std::string Decimal(uint32_t v, int digits, int64_t written) {
+    if (digits == 2)
+        return written < 0 ? std::to_string(static_cast<int8_t>(v)) : std::to_string(v);
+    return written > INT32_MAX ? std::to_string(v) : std::to_string(static_cast<int32_t>(v));
 }
 
 std::vector<Expectation> Parse(const std::string& text) {
@@ -116,12 +134,17 @@ TEST(Expectations, RandomMachinesMatchTheirOwnValuesAndNothingElse) {
         std::string same, other;
         std::vector<std::string> expectedTexts;
         for (const Probe& p : probes) {
-            same += p.name + " = " + Written(p.actual, p.digits, rng) + "  # as it is\n";
+            same += p.name + " = " + Written(p.actual, p.digits, rng).text + "  # as it is\n";
             const uint32_t mask = p.digits == 0 ? 1u : p.digits == 2 ? 0xFFu : 0xFFFFFFFFu;
             const uint32_t wrong = (p.actual + 1 + rng() % mask) & mask;
-            other += p.name + "=" + Written(wrong, p.digits, rng) + "\n";
+            const Form form = Written(wrong, p.digits, rng);
+            other += p.name + "=" + form.text + "\n";
             const auto shown = [&](uint32_t v) {
-                return p.digits == 0 ? std::to_string(v) : Hex(v, p.digits);
+                if (p.digits == 0)
+                    return std::to_string(v);
+                if (!form.decimal)
+                    return Hex(v, p.digits);
+                return Decimal(v, p.digits, form.written) + " (" + Hex(v, p.digits) + ")";
             };
             expectedTexts.push_back(p.shown + ": expected " + shown(wrong) + ", got " +
                                     shown(p.actual));
@@ -184,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Malformed{"TOS = 0x100000000", 1, "TOS: 0x100000000 does not fit a word"},
                       Malformed{"TOS = -2147483649", 1, "TOS: -2147483649 does not fit a word"},
                       Malformed{"FL = 2", 1, "FL: 2 is not 0 or 1"},
-                      Malformed{"TOS = 12abc", 1, "TOS: '12abc' is not a number"},
+                      Malformed{"TOS = 12abc", 1, "12abc: напишите 0x12abc"},
                       Malformed{"TOS = 0x", 1, "TOS: '0x' is not a number"},
                       Malformed{"TOS = - 1", 1, "TOS: '- 1' is not a number"},
                       Malformed{"TOS = 1\nSOS = 2\ntos = 1", 3, "TOS already expected on line 1"},
@@ -226,3 +249,196 @@ TEST(AsmFiles, AnErrorLeavesTheMachineAsItWas) {
     EXPECT_FALSE(IsSourceFileName("prog.emu"));
     EXPECT_FALSE(IsSourceFileName("kasm"));
 }
+
+namespace {
+
+// ---------------------------------------------------------------- value forms
+
+struct ValueForm {
+    const char* text;
+    const char* result; // 8 hex digits of the value taken, or the whole error
+    bool decimal = false;
+};
+
+class ExpectationValues : public ::testing::TestWithParam<ValueForm> {};
+
+// A value is decimal or 0x hex; what looks copied from the simulator's hex
+// display is refused with the hex reading, never taken as something else.
+// Addresses follow the same rules.
+TEST_P(ExpectationValues, AreReadOrRefusedWithAHint) {
+    const ValueForm c = GetParam();
+    const bool ok = std::string(c.result).size() == 8 && c.result[0] != '\'';
+    for (const std::string& line :
+         {"TOS = " + std::string(c.text), "W[" + std::string(c.text) + "] = 1"}) {
+        std::vector<Expectation> out;
+        int errorLine = 0;
+        std::string error;
+        const bool parsed = ParseExpectations(line, out, errorLine, error);
+        const bool address = line[0] == 'W';
+        if (ok && !address) {
+            ASSERT_TRUE(parsed) << error;
+            EXPECT_EQ(Hex(out[0].value, 8), c.result) << c.text;
+            EXPECT_EQ(out[0].decimal, c.decimal) << c.text;
+        } else if (!ok) {
+            EXPECT_FALSE(parsed) << line;
+            const std::string hint = c.result;
+            if (hint.find("напишите") != std::string::npos)
+                EXPECT_EQ(error, hint);
+            else
+                EXPECT_EQ(error, address ? hint + " is not an address"
+                                         : "TOS: " + hint + " is not a number");
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ExpectationValues,
+    ::testing::Values(ValueForm{"0", "00000000", true}, ValueForm{"-0", "00000000", true},
+                      ValueForm{"120", "00000078", true}, ValueForm{"-1", "FFFFFFFF", true},
+                      ValueForm{"4294967295", "FFFFFFFF", true}, ValueForm{"0x0", "00000000"},
+                      ValueForm{"0xdc", "000000DC"}, ValueForm{"0X000000DC", "000000DC"},
+                      ValueForm{"-0x5", "FFFFFFFB"}, ValueForm{"-0x80000000", "80000000"},
+                      ValueForm{"000000DC", "000000DC: напишите 0x000000DC"},
+                      ValueForm{"00000010", "00000010: напишите 0x00000010"},
+                      ValueForm{"010", "010: напишите 0x010"}, ValueForm{"00", "00: напишите 0x00"},
+                      ValueForm{"DC", "DC: напишите 0xDC"}, ValueForm{"ff", "ff: напишите 0xff"},
+                      ValueForm{"1F", "1F: напишите 0x1F"},
+                      ValueForm{"-00DC", "-00DC: напишите -0x00DC"}, ValueForm{"0b101", "'0b101'"},
+                      ValueForm{"0x", "'0x'"}, ValueForm{"+5", "'+5'"}, ValueForm{"1.5", "'1.5'"},
+                      ValueForm{"0xG", "'0xG'"}, ValueForm{"--1", "'--1'"}));
+
+TEST(ExpectationValues, MismatchShowsDecimalAsWrittenAndHex) {
+    MachineState s;
+    s.DS[0] = 24;
+    s.DS[1] = -1;
+    s.Memory[5] = 0xF0;
+    std::vector<Expectation> e;
+    int line = 0;
+    std::string error;
+    ASSERT_TRUE(ParseExpectations("TOS = 120\nSOS = 3000000000\nM[5] = -2\nW[0] = 0x78\nFL = 1", e,
+                                  line, error))
+        << error;
+    std::vector<std::string> texts;
+    for (const Mismatch& m : CheckExpectations(s, e))
+        texts.push_back(m.text());
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "TOS: expected 120 (00000078), got 24 (00000018)",
+                         "SOS: expected 3000000000 (B2D05E00), got 4294967295 (FFFFFFFF)",
+                         "M[0x5]: expected -2 (FE), got -16 (F0)",
+                         "W[0x0]: expected 00000078, got 00000000", "FL: expected 1, got 0"}));
+}
+
+// ---------------------------------------------------------------- case files
+
+struct CaseFileCase {
+    const char* text;
+    // "name:inputs:expects" per case, or for a malformed file "LINE: error"
+    std::vector<std::string> shape;
+};
+
+class CaseFiles : public ::testing::TestWithParam<CaseFileCase> {};
+
+TEST_P(CaseFiles, ParseIntoCasesOrNameTheLine) {
+    const CaseFileCase c = GetParam();
+    TestFile file;
+    file.tests.clear();
+    int line = 0;
+    std::string error;
+    std::vector<std::string> shape;
+    if (ParseTestFile(c.text, file, line, error)) {
+        for (const TestCase& t : file.tests)
+            shape.push_back(t.name + ":" + std::to_string(t.inputs.size()) + ":" +
+                            std::to_string(t.expected.size()));
+        EXPECT_EQ(file.cases, !shape.empty() && shape[0][0] != ':');
+    } else {
+        EXPECT_TRUE(file.tests.empty()) << "nothing taken from a bad file";
+        shape.push_back(std::to_string(line) + ": " + error);
+    }
+    EXPECT_EQ(shape, c.shape) << c.text;
+}
+
+using Shape = std::vector<std::string>;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CaseFiles,
+    ::testing::Values(
+        CaseFileCase{"TOS = 1\nPC = 4", Shape{":0:2"}}, // the plain form: one unnamed case
+        CaseFileCase{"", Shape{":0:0"}},
+        CaseFileCase{"# cases\n[case five]\nset TOS = 5\nexpect TOS = 120\n"
+                     "[CASE  zero ] # with blanks\nSET tos = 0\nEXPECT TOS = 1\nexpect PC = 4",
+                     Shape{"five:1:1", "zero:1:2"}},
+        CaseFileCase{"[case без входов]\nexpect TOS = 1\n[case empty]\n",
+                     Shape{"без входов:0:1", "empty:0:0"}},
+        CaseFileCase{"[case a]\nset M[4] = 1\nset W[4] = 2\nset I[4]=3\nexpect TOS = 1",
+                     Shape{"a:3:1"}}, // overlapping inputs apply in order
+        CaseFileCase{"[case a]\nset TOS = 1\nexpect TOS = 1", Shape{"a:1:1"}},
+        CaseFileCase{"TOS = 1\n[case a]\nexpect TOS = 1",
+                     Shape{"1: in a file of cases, write 'set NAME = VALUE' or 'expect NAME = "
+                           "VALUE'"}},
+        CaseFileCase{"set TOS = 1\n[case a]",
+                     Shape{"1: set and expect lines belong to a case: start it with [case NAME]"}},
+        CaseFileCase{"expect TOS = 1\n",
+                     Shape{"1: set and expect lines belong to a case: start it with [case NAME]"}},
+        CaseFileCase{"[case a]\n[case]\n", Shape{"2: a case needs a name: [case NAME]"}},
+        CaseFileCase{"[case a]\n\n[case a]\n", Shape{"3: case 'a' already on line 1"}},
+        CaseFileCase{"[test a]\n", Shape{"1: expected [case NAME]"}},
+        CaseFileCase{"[case a\n", Shape{"1: expected [case NAME]"}},
+        CaseFileCase{"[case a]\nset TOS\n", Shape{"2: expected NAME = VALUE"}},
+        CaseFileCase{"[case a]\nset TOS = 1\nset DS[0] = 2\n",
+                     Shape{"3: TOS already set on line 2"}},
+        CaseFileCase{"[case a]\nexpect PC = 1\nexpect pc = 2\n",
+                     Shape{"3: PC already expected on line 2"}},
+        CaseFileCase{"[case a]\nset PC = 000000DC\n", Shape{"2: 000000DC: напишите 0x000000DC"}},
+        CaseFileCase{"[case a]\nexpect FOO = 1\n", Shape{"2: unknown name 'FOO'"}}));
+
+// Each test starts from the image's memory, marks and PC; a case (and the
+// plain form with --fresh) with the stacks, user registers and FL zeroed;
+// then FL when asked and the case's inputs.
+TEST(CaseStart, FromTheImageWithZeroedRegistersAndTheInputs) {
+    std::mt19937 rng(5);
+    TestFile cases;
+    int line = 0;
+    std::string error;
+    ASSERT_TRUE(ParseTestFile("[case x]\nset SOS = -2\nset W[0x10] = 0x11223344\nset PC = 8\n"
+                              "set URD3 = 7\nset FL = 1\nset M[0x11] = 0xAB",
+                              cases, line, error));
+    TestFile plain;
+    for (int round = 0; round < 20; ++round) {
+        MachineState image;
+        for (auto& b : image.Memory)
+            b = static_cast<uint8_t>(rng());
+        image.BreakpointMarks[rng() % 1001] = 1;
+        for (auto& w : image.DS)
+            w = static_cast<int32_t>(rng());
+        image.RS[3] = image.URD[1] = 9;
+        image.PC = static_cast<int32_t>(rng() % 1001);
+        for (const bool fresh : {false, true}) {
+            RunSettings settings;
+            settings.fresh = fresh;
+            settings.fl = round % 2 == 1;
+            MachineState s = StartOfTest(image, settings, plain, plain.tests[0]);
+            EXPECT_EQ(s.Memory, image.Memory);
+            EXPECT_EQ(s.BreakpointMarks, image.BreakpointMarks);
+            EXPECT_EQ(s.PC, image.PC);
+            EXPECT_EQ(s.FL, settings.fl);
+            EXPECT_EQ(s.DS == image.DS, !fresh);
+            EXPECT_EQ(s.URD[1], fresh ? 0 : 9);
+
+            s = StartOfTest(image, settings, cases, cases.tests[0]);
+            MachineState want = image;
+            want.DS = {};
+            want.RS = {};
+            want.URD = {0, 0, 0, 7};
+            want.DS[1] = -2;
+            want.PC = 8;
+            want.FL = true;
+            want.Memory[0x10] = 0x44;
+            want.Memory[0x11] = 0xAB; // the later byte over the earlier word
+            want.Memory[0x12] = 0x22;
+            want.Memory[0x13] = 0x11;
+            EXPECT_EQ(s, want);
+        }
+    }
+}
+
+} // namespace

@@ -57,8 +57,9 @@ TEST(RunnerJson, ReportParsesWithEveryRow) {
     EXPECT_EQ(tos["name"].toString(), "TOS");
     EXPECT_EQ(tos["expected"].toString(), "00000005");
     EXPECT_EQ(tos["got"].toString(), "80000002");
-    EXPECT_EQ(tos["text"].toString(), "TOS: expected 00000005, got 80000002");
-    EXPECT_EQ(mismatches[1].toObject()["text"].toString(), "SOS: expected 00000000, got 00000003");
+    EXPECT_EQ(tos["text"].toString(), "TOS: expected 5 (00000005), got -2147483646 (80000002)");
+    EXPECT_EQ(mismatches[1].toObject()["text"].toString(),
+              "SOS: expected 0 (00000000), got 3 (00000003)");
 
     const QJsonObject third = images[2].toObject();
     EXPECT_EQ(third["stop"].toString(), "unreadable");
@@ -68,6 +69,70 @@ TEST(RunnerJson, ReportParsesWithEveryRow) {
     const QString name = third["image"].toString();
     EXPECT_TRUE(name.endsWith(QStringLiteral("нет\uFFFD.emu"))) << name.toStdString();
     EXPECT_TRUE(third["error"].toString().endsWith(QStringLiteral("\nнет такого файла")));
+}
+
+// Per-case results and the summary, as a grading script reads them.
+TEST(RunnerJson, CasesAndSummary) {
+    TempDir dir;
+    const std::string cases = "[case five]\nset TOS = 2\nset SOS = 3\nexpect TOS = 5\n"
+                              "[case wrong]\nset SOS = 1\nexpect TOS = 2\nexpect SOS = 0x1\n";
+    WriteBytes(dir.file("exp.txt"), Bytes(cases.begin(), cases.end()));
+    Image adder;
+    adder.word(0, 0x6101004F).word(4, kHalt);
+    const std::string good = dir.file("good.emu"), cut = dir.file("cut.emu");
+    WriteBytes(good, adder.bytes);
+    WriteBytes(cut, Bytes(adder.bytes.begin(), adder.bytes.begin() + 1000));
+
+    const Result r = RunTool(dir, {"--report", "json", "--expect", dir.file("exp.txt"), good, cut});
+    EXPECT_EQ(r.code, 3);
+    QJsonParseError error{};
+    const QJsonObject top =
+        QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out;
+    const QJsonArray images = top["images"].toArray();
+    ASSERT_EQ(images.size(), 2);
+
+    const QJsonObject first = images[0].toObject();
+    EXPECT_FALSE(first["pass"].toBool(true));
+    EXPECT_EQ(first["steps"].toInt(-1), 2);
+    const QJsonArray firstCases = first["cases"].toArray();
+    ASSERT_EQ(firstCases.size(), 2);
+    const QJsonObject five = firstCases[0].toObject(), wrong = firstCases[1].toObject();
+    EXPECT_EQ(five["name"].toString(), "five");
+    EXPECT_EQ(five["steps"].toInt(-1), 1);
+    EXPECT_EQ(five["stop"].toString(), "halt");
+    EXPECT_TRUE(five["pass"].toBool(false));
+    EXPECT_TRUE(five["mismatches"].toArray().isEmpty());
+    EXPECT_EQ(wrong["name"].toString(), "wrong");
+    EXPECT_FALSE(wrong["pass"].toBool(true));
+    const QJsonArray wrongMismatches = wrong["mismatches"].toArray();
+    ASSERT_EQ(wrongMismatches.size(), 2);
+    EXPECT_EQ(wrongMismatches[0].toObject()["text"].toString(),
+              "TOS: expected 2 (00000002), got 1 (00000001)");
+    EXPECT_EQ(wrongMismatches[1].toObject()["text"].toString(),
+              "SOS: expected 00000001, got 00000000");
+    // The image's own list names the case of each mismatch.
+    const QJsonArray all = first["mismatches"].toArray();
+    ASSERT_EQ(all.size(), 2);
+    EXPECT_EQ(all[0].toObject()["case"].toString(), "wrong");
+
+    const QJsonObject second = images[1].toObject();
+    EXPECT_EQ(second["stop"].toString(), "size");
+    EXPECT_EQ(second["error"].toString(), QStringLiteral("короткий файл: 1000 байт из 2148"));
+    EXPECT_EQ(second["cases"].toArray().size(), 2);
+    EXPECT_EQ(second["cases"].toArray()[1].toObject()["stop"].toString(), "size");
+
+    const QJsonObject summary = top["summary"].toObject();
+    EXPECT_EQ(summary["images"].toInt(-1), 2);
+    EXPECT_EQ(summary["passed"].toInt(-1), 0);
+    EXPECT_EQ(summary["failed"].toInt(-1), 2);
+    EXPECT_EQ(summary["cases"].toInt(-1), 4);
+    EXPECT_EQ(summary["cases_passed"].toInt(-1), 1);
+    EXPECT_EQ(summary["cases_failed"].toInt(-1), 3);
+    const QJsonObject stops = summary["stops"].toObject();
+    EXPECT_EQ(stops["halt"].toInt(-1), 2);
+    EXPECT_EQ(stops["size"].toInt(-1), 2);
+    EXPECT_EQ(stops["limit"].toInt(-1), 0);
 }
 
 } // namespace

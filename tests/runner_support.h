@@ -125,6 +125,46 @@ inline Result Exec(const TempDir& dir, std::string program, const std::vector<st
     return r;
 }
 
+// Rows of an RFC 4180 CSV text: quoted fields may hold commas, doubled
+// quotes and line breaks; every record must end in CRLF. A malformed text
+// fails the calling test.
+inline std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> row;
+    std::string field;
+    bool quoted = false, wasQuoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c != '"')
+                field += c;
+            else if (i + 1 < text.size() && text[i + 1] == '"')
+                field += text[++i];
+            else
+                quoted = false;
+        } else if (c == '"') {
+            EXPECT_TRUE(field.empty() && !wasQuoted) << "quote inside a field at " << i;
+            quoted = wasQuoted = true;
+        } else if (c == ',' || c == '\r') {
+            row.push_back(field);
+            field.clear();
+            wasQuoted = false;
+            if (c == '\r') {
+                EXPECT_TRUE(i + 1 < text.size() && text[i + 1] == '\n') << "CR without LF at " << i;
+                ++i;
+                rows.push_back(row);
+                row.clear();
+            }
+        } else {
+            EXPECT_NE(c, '\n') << "bare LF outside quotes at " << i;
+            field += c;
+        }
+    }
+    EXPECT_FALSE(quoted) << "unterminated quote";
+    EXPECT_TRUE(row.empty() && field.empty()) << "last record without CRLF";
+    return rows;
+}
+
 // The runner, kovar3-run.
 inline Result RunTool(const TempDir& dir, const std::vector<std::string>& args,
                       const std::string& outName = "") {
