@@ -1,5 +1,6 @@
 // Expectation files: every name and number form over random machines, the
-// word orders of W and I, and malformed lines named by their number.
+// word orders of W and I, the value forms refused with a hint, files of
+// cases, and malformed lines named by their number.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -11,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "check.h"
 #include "core_helpers.h"
 #include "expect.h"
 #include "load_program.h"
@@ -307,27 +307,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ValueForm{"0x", "'0x'"}, ValueForm{"+5", "'+5'"}, ValueForm{"1.5", "'1.5'"},
                       ValueForm{"0xG", "'0xG'"}, ValueForm{"--1", "'--1'"}));
 
-TEST(ExpectationValues, MismatchShowsDecimalAsWrittenAndHex) {
-    MachineState s;
-    s.DS[0] = 24;
-    s.DS[1] = -1;
-    s.Memory[5] = 0xF0;
-    std::vector<Expectation> e;
-    int line = 0;
-    std::string error;
-    ASSERT_TRUE(ParseExpectations("TOS = 120\nSOS = 3000000000\nM[5] = -2\nW[0] = 0x78\nFL = 1", e,
-                                  line, error))
-        << error;
-    std::vector<std::string> texts;
-    for (const Mismatch& m : CheckExpectations(s, e))
-        texts.push_back(m.text());
-    EXPECT_EQ(texts, (std::vector<std::string>{
-                         "TOS: expected 120 (00000078), got 24 (00000018)",
-                         "SOS: expected 3000000000 (B2D05E00), got 4294967295 (FFFFFFFF)",
-                         "M[0x5]: expected -2 (FE), got -16 (F0)",
-                         "W[0x0]: expected 00000078, got 00000000", "FL: expected 1, got 0"}));
-}
-
 // ---------------------------------------------------------------- case files
 
 struct CaseFileCase {
@@ -390,55 +369,5 @@ INSTANTIATE_TEST_SUITE_P(
                      Shape{"3: PC already expected on line 2"}},
         CaseFileCase{"[case a]\nset PC = 000000DC\n", Shape{"2: 000000DC: напишите 0x000000DC"}},
         CaseFileCase{"[case a]\nexpect FOO = 1\n", Shape{"2: unknown name 'FOO'"}}));
-
-// Each test starts from the image's memory, marks and PC; a case (and the
-// plain form with --fresh) with the stacks, user registers and FL zeroed;
-// then FL when asked and the case's inputs.
-TEST(CaseStart, FromTheImageWithZeroedRegistersAndTheInputs) {
-    std::mt19937 rng(5);
-    TestFile cases;
-    int line = 0;
-    std::string error;
-    ASSERT_TRUE(ParseTestFile("[case x]\nset SOS = -2\nset W[0x10] = 0x11223344\nset PC = 8\n"
-                              "set URD3 = 7\nset FL = 1\nset M[0x11] = 0xAB",
-                              cases, line, error));
-    TestFile plain;
-    for (int round = 0; round < 20; ++round) {
-        MachineState image;
-        for (auto& b : image.Memory)
-            b = static_cast<uint8_t>(rng());
-        image.BreakpointMarks[rng() % 1001] = 1;
-        for (auto& w : image.DS)
-            w = static_cast<int32_t>(rng());
-        image.RS[3] = image.URD[1] = 9;
-        image.PC = static_cast<int32_t>(rng() % 1001);
-        for (const bool fresh : {false, true}) {
-            RunSettings settings;
-            settings.fresh = fresh;
-            settings.fl = round % 2 == 1;
-            MachineState s = StartOfTest(image, settings, plain, plain.tests[0]);
-            EXPECT_EQ(s.Memory, image.Memory);
-            EXPECT_EQ(s.BreakpointMarks, image.BreakpointMarks);
-            EXPECT_EQ(s.PC, image.PC);
-            EXPECT_EQ(s.FL, settings.fl);
-            EXPECT_EQ(s.DS == image.DS, !fresh);
-            EXPECT_EQ(s.URD[1], fresh ? 0 : 9);
-
-            s = StartOfTest(image, settings, cases, cases.tests[0]);
-            MachineState want = image;
-            want.DS = {};
-            want.RS = {};
-            want.URD = {0, 0, 0, 7};
-            want.DS[1] = -2;
-            want.PC = 8;
-            want.FL = true;
-            want.Memory[0x10] = 0x44;
-            want.Memory[0x11] = 0xAB; // the later byte over the earlier word
-            want.Memory[0x12] = 0x22;
-            want.Memory[0x13] = 0x11;
-            EXPECT_EQ(s, want);
-        }
-    }
-}
 
 } // namespace

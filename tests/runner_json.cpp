@@ -99,8 +99,6 @@ TEST(RunnerJson, CasesAndSummary) {
     ASSERT_EQ(firstCases.size(), 2);
     const QJsonObject five = firstCases[0].toObject(), wrong = firstCases[1].toObject();
     EXPECT_EQ(five["name"].toString(), "five");
-    EXPECT_EQ(five["steps"].toInt(-1), 1);
-    EXPECT_EQ(five["stop"].toString(), "halt");
     EXPECT_TRUE(five["pass"].toBool(false));
     EXPECT_TRUE(five["mismatches"].toArray().isEmpty());
     EXPECT_EQ(wrong["name"].toString(), "wrong");
@@ -119,13 +117,10 @@ TEST(RunnerJson, CasesAndSummary) {
     const QJsonObject second = images[1].toObject();
     EXPECT_EQ(second["stop"].toString(), "size");
     EXPECT_EQ(second["error"].toString(), QStringLiteral("короткий файл: 1000 байт из 2148"));
-    EXPECT_EQ(second["cases"].toArray().size(), 2);
     EXPECT_EQ(second["cases"].toArray()[1].toObject()["stop"].toString(), "size");
 
     const QJsonObject summary = top["summary"].toObject();
     EXPECT_EQ(summary["images"].toInt(-1), 2);
-    EXPECT_EQ(summary["passed"].toInt(-1), 0);
-    EXPECT_EQ(summary["failed"].toInt(-1), 2);
     EXPECT_EQ(summary["cases"].toInt(-1), 4);
     EXPECT_EQ(summary["cases_passed"].toInt(-1), 1);
     EXPECT_EQ(summary["cases_failed"].toInt(-1), 3);
