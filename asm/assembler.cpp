@@ -208,8 +208,10 @@ private:
     bool CheckRange(int64_t v, int64_t lo, int64_t hi, std::string_view what, std::size_t offset,
                     std::string_view lineText, int line);
 
-    // Reserves n bytes at the location counter; false when they do not fit.
-    bool Emit(std::size_t n, std::size_t offset, std::size_t& region, std::size_t& position);
+    // Reserves n bytes at the location counter for one item of the source;
+    // false when they do not fit.
+    bool Emit(std::size_t n, AsmItemKind kind, std::size_t offset, std::size_t& region,
+              std::size_t& position);
     // Places an instruction word (fetch order); the first one placed is where
     // PC starts unless a start: label says otherwise.
     bool EmitInstruction(std::size_t offset, uint32_t word, std::size_t& region,
@@ -413,7 +415,7 @@ bool Assembler::FieldCode(Field field, const Operand& op, unsigned& code) {
     return false;
 }
 
-bool Assembler::Emit(std::size_t n, std::size_t offset, std::size_t& region,
+bool Assembler::Emit(std::size_t n, AsmItemKind kind, std::size_t offset, std::size_t& region,
                      std::size_t& position) {
     const uint64_t limit = bound_ == AsmBound::Memory ? uint64_t{kMemorySize} : kAddressLimit;
     if (loc_ + n > limit) {
@@ -431,6 +433,7 @@ bool Assembler::Emit(std::size_t n, std::size_t offset, std::size_t& region,
         result_.regions.push_back({static_cast<uint32_t>(loc_), {}, line_});
         open_ = true;
     }
+    result_.spans.push_back({static_cast<uint32_t>(loc_), static_cast<uint32_t>(n), line_, kind});
     auto& r = result_.regions.back();
     region = result_.regions.size() - 1;
     position = r.bytes.size();
@@ -499,7 +502,7 @@ void Assembler::Value(FixKind kind, const Operand& op, std::size_t region, std::
 
 bool Assembler::EmitInstruction(std::size_t offset, uint32_t word, std::size_t& region,
                                 std::size_t& position) {
-    if (!Emit(4, offset, region, position))
+    if (!Emit(4, AsmItemKind::Instruction, offset, region, position))
         return false;
     if (!haveInstruction_) {
         haveInstruction_ = true;
@@ -749,7 +752,14 @@ void Assembler::Directive(std::string_view name, std::size_t nameOffset,
             if (!CheckRange(v, 0, static_cast<int64_t>(limit - loc_), "byte count",
                             ops[0].valueOffset, lineText_, line_))
                 return;
-            loc_ += static_cast<uint64_t>(v);
+            // One span, or two when 2^32 bytes are skipped from address 0.
+            for (uint64_t left = static_cast<uint64_t>(v); left > 0;) {
+                const uint64_t n = std::min<uint64_t>(left, 0xFFFFFFFFu);
+                result_.spans.push_back({static_cast<uint32_t>(loc_), static_cast<uint32_t>(n),
+                                         line_, AsmItemKind::Space});
+                loc_ += n;
+                left -= n;
+            }
         }
         open_ = false;
         return;
@@ -762,10 +772,13 @@ void Assembler::Directive(std::string_view name, std::size_t nameOffset,
         const FixKind kind = lower == ".word"   ? FixKind::WordMsb
                              : lower == ".data" ? FixKind::WordLsb
                                                 : FixKind::Byte;
+        const AsmItemKind item = lower == ".word"   ? AsmItemKind::Word
+                                 : lower == ".data" ? AsmItemKind::Data
+                                                    : AsmItemKind::Byte;
         const std::size_t size = kind == FixKind::Byte ? 1 : 4;
         for (const Operand& op : ops) {
             std::size_t region, position;
-            if (!Emit(size, op.valueOffset, region, position))
+            if (!Emit(size, item, op.valueOffset, region, position))
                 return;
             Value(kind, op, region, position);
         }
@@ -841,6 +854,7 @@ void Assembler::Line(std::string_view text, int lineNo) {
                              std::to_string(it->second.line) + ")");
                 return;
             }
+            result_.labels.push_back({std::string(label), static_cast<uint32_t>(loc_), lineNo});
             i = k + 1;
             continue;
         }
@@ -950,6 +964,8 @@ AssembleResult Assembler::Run() {
     if (!result_.errors.empty()) {
         result_.regions.clear();
         result_.marks.clear();
+        result_.spans.clear();
+        result_.labels.clear();
         result_.start = 0;
     } else {
         std::erase_if(result_.regions, [](const AsmRegion& r) { return r.bytes.empty(); });

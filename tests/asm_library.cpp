@@ -3,10 +3,12 @@
 // example programs run to their stated final state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -260,6 +262,129 @@ TEST(AsmErrors, EachNamesItsLineColumnAndExpectation) {
     ASSERT_EQ(r.errors.size(), 3u);
     EXPECT_EQ(FormatAsmError(r.errors[0]).rfind("line 1, column 1: unknown instruction", 0), 0u);
     EXPECT_EQ(r.errors[2].line, 4);
+}
+
+// The source map of every instruction form and directive: the spans and
+// labels, and the map's answers against a plain scan of the expected spans.
+TEST(AsmSourceMap, SpansLabelsAndLookups) {
+    using K = AsmItemKind;
+    struct Case {
+        const char* source;
+        std::vector<AsmSpan> spans;
+        std::vector<AsmLabel> labels;
+    };
+    const Case cases[] = {
+        {"CALL 0\nBRANCH 0\nBRANCH_C 0\nALU TOS, SOS, a\nSHIFT TOS, SOS, shl, b+c\n"
+         "LOAD TOS, ZERO, 0\nSAVE ZERO, TOS, 0\nLAL\nLAH ret\nhalt",
+         {{0, 4, 1, K::Instruction},
+          {4, 4, 2, K::Instruction},
+          {8, 4, 3, K::Instruction},
+          {12, 4, 4, K::Instruction},
+          {16, 4, 5, K::Instruction},
+          {20, 4, 6, K::Instruction},
+          {24, 4, 7, K::Instruction},
+          {28, 4, 8, K::Instruction},
+          {32, 4, 9, K::Instruction},
+          {36, 4, 10, K::Instruction}},
+         {}},
+        {"; comment\n.org 8\nfirst: .word 1, first, 3\n.data -1\n.byte 1, 2\n.space 3\n"
+         "empty:\n\nnext: .org 40\ntwo: Three: ALU TOS, SOS, a\n.break\n.space 0\n"
+         ".org 100\n.byte 7",
+         {{8, 4, 3, K::Word},
+          {12, 4, 3, K::Word},
+          {16, 4, 3, K::Word},
+          {20, 4, 4, K::Data},
+          {24, 1, 5, K::Byte},
+          {25, 1, 5, K::Byte},
+          {26, 3, 6, K::Space},
+          {40, 4, 10, K::Instruction},
+          {100, 1, 14, K::Byte}},
+         {{"first", 8, 3}, {"empty", 29, 7}, {"next", 29, 9}, {"two", 40, 10}, {"Three", 40, 10}}},
+        // Skipped bytes written later by an .org back; a label past the end.
+        {".space 8\n.org 4\nhalt\n.org 998\n.space 3\nend:",
+         {{0, 8, 1, K::Space}, {4, 4, 3, K::Instruction}, {998, 3, 5, K::Space}},
+         {{"end", 1001, 6}}},
+    };
+    for (const Case& c : cases) {
+        const AssembleResult r = Assemble(c.source);
+        ASSERT_TRUE(r.ok()) << FormatAsmError(r.errors.front());
+        ASSERT_EQ(r.spans.size(), c.spans.size()) << c.source;
+        for (std::size_t i = 0; i < c.spans.size(); ++i) {
+            EXPECT_EQ(r.spans[i].address, c.spans[i].address) << c.source << " #" << i;
+            EXPECT_EQ(r.spans[i].size, c.spans[i].size) << c.source << " #" << i;
+            EXPECT_EQ(r.spans[i].line, c.spans[i].line) << c.source << " #" << i;
+            EXPECT_EQ(r.spans[i].kind, c.spans[i].kind) << c.source << " #" << i;
+        }
+        ASSERT_EQ(r.labels.size(), c.labels.size()) << c.source;
+        for (std::size_t i = 0; i < c.labels.size(); ++i) {
+            EXPECT_EQ(r.labels[i].name, c.labels[i].name) << c.source;
+            EXPECT_EQ(r.labels[i].address, c.labels[i].address) << c.labels[i].name;
+            EXPECT_EQ(r.labels[i].line, c.labels[i].line) << c.labels[i].name;
+        }
+        // Every written byte lies in exactly one span that is not skipped space.
+        for (const AsmRegion& region : r.regions)
+            for (uint32_t a = region.address; a < region.address + region.bytes.size(); ++a)
+                EXPECT_EQ(std::count_if(c.spans.begin(), c.spans.end(),
+                                        [a](const AsmSpan& s) {
+                                            return s.kind != K::Space && a >= s.address &&
+                                                   a - s.address < s.size;
+                                        }),
+                          1)
+                    << c.source << " @" << a;
+
+        const SourceMap map(r);
+        for (uint32_t a = 0; a <= 1001; ++a) {
+            int line = 0;
+            for (const AsmSpan& s : c.spans)
+                if (a >= s.address && a - s.address < s.size && (line == 0 || s.kind != K::Space))
+                    line = s.line;
+            EXPECT_EQ(map.LineAt(a), line) << c.source << " @" << a;
+            std::vector<std::string> names;
+            for (const AsmLabel& l : c.labels)
+                if (l.address == a)
+                    names.push_back(l.name);
+            std::vector<std::string> got;
+            for (const AsmLabel& l : map.LabelsAt(a))
+                got.push_back(l.name);
+            EXPECT_EQ(got, names) << c.source << " @" << a;
+        }
+        for (int line = 1; line <= 15; ++line) {
+            std::optional<uint32_t> instruction, first;
+            for (const AsmSpan& s : c.spans)
+                if (s.line == line && s.kind != K::Space) {
+                    if (!first)
+                        first = s.address;
+                    if (!instruction && s.kind == K::Instruction)
+                        instruction = s.address;
+                }
+            EXPECT_EQ(map.InstructionOfLine(line), instruction) << c.source << " line " << line;
+            EXPECT_EQ(map.FirstAddressOfLine(line), first) << c.source << " line " << line;
+        }
+    }
+    // An error leaves no map.
+    const AssembleResult bad = Assemble("x: halt\nFOO");
+    EXPECT_TRUE(bad.spans.empty() && bad.labels.empty());
+}
+
+// Bytes changed by hand take their whole item out of the map; skipped space
+// loses only the bytes changed.
+TEST(AsmSourceMap, DroppedBytesLeaveTheMap) {
+    SourceMap map(Assemble(".space 8\n.org 4\nhalt\n.org 20\n.word 1, 2\nALU TOS, SOS, a\n"
+                           ".space 4"));
+    map.DropBytes(5, 1);
+    for (uint32_t a = 4; a < 8; ++a)
+        EXPECT_EQ(map.LineAt(a), 0) << a; // not the .space under it either
+    EXPECT_EQ(map.LineAt(3), 1);
+    EXPECT_EQ(map.InstructionOfLine(3), std::nullopt);
+    map.DropBytes(27, 3); // the second word and the instruction
+    EXPECT_EQ(map.LineAt(20), 5);
+    EXPECT_EQ(map.LineAt(24), 0);
+    EXPECT_EQ(map.FirstAddressOfLine(5), 20u);
+    EXPECT_EQ(map.InstructionOfLine(6), std::nullopt);
+    map.DropBytes(33, 1);
+    EXPECT_EQ(map.LineAt(32), 7);
+    EXPECT_EQ(map.LineAt(33), 0);
+    EXPECT_EQ(map.LineAt(34), 7);
 }
 
 // Any memory, marks and PC written as text assemble back byte for byte.
