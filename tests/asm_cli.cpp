@@ -47,12 +47,12 @@ TEST(AsmTool, UsageAndExitCodes) {
     const Result r = Asm(dir, {bad, "-o", dir.file("bad.emu")});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, bad +
-                         ": line 2, column 3: unknown instruction 'FOO'; expected CALL, BRANCH, "
-                         "BRANCH_C, ALU, SHIFT, LOAD, SAVE, LAL, LAH, halt or a directive "
-                         "(.org, .word, .data, .byte, .space, .break)\n" +
+                         ": строка 2, столбец 3: неизвестная команда 'FOO'; ожидается CALL, "
+                         "BRANCH, BRANCH_C, ALU, SHIFT, LOAD, SAVE, LAL, LAH, halt или "
+                         "директива (.org, .word, .data, .byte, .space, .break)\n" +
                          bad +
-                         ": line 3, column 6: target address 536870912 out of range; "
-                         "expected 0 to 536870911 (0x1FFFFFFF)\n");
+                         ": строка 3, столбец 6: адрес перехода 536870912 вне допустимого "
+                         "диапазона; ожидается от 0 до 536870911 (0x1FFFFFFF)\n");
     EXPECT_FALSE(std::ifstream(dir.file("bad.emu")).good());            // nothing written
     EXPECT_EQ(Asm(dir, {WriteText(dir, "ok.kasm", "halt\n")}).code, 0); // check only
 }
@@ -95,7 +95,7 @@ seven:  .data 7
     const Result refused = Exec(dir, KOVAR3_RUN, {bad});
     EXPECT_EQ(refused.code, 2);
     EXPECT_EQ(refused.out, "");
-    EXPECT_NE(refused.err.find(bad + ": line 2, column 3: unknown instruction 'FOO'"),
+    EXPECT_NE(refused.err.find(bad + ": строка 2, столбец 3: неизвестная команда 'FOO'"),
               std::string::npos)
         << refused.err;
 }
