@@ -777,8 +777,8 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
                 if (op.value == "1")
                     word |= 1u << kFlags[f].bit;
                 else if (op.value != "0") {
-                    Error(op.valueOffset,
-                          "параметр " + std::string(kFlags[f].name) + " принимает значение 0 или 1");
+                    Error(op.valueOffset, "параметр " + std::string(kFlags[f].name) +
+                                              " принимает значение 0 или 1");
                     return;
                 }
                 done = true;
