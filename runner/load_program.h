@@ -20,7 +20,7 @@ bool LoadProgram(MachineState& state, const std::string& path, std::uint64_t* im
 
 // Reads and assembles a program text file into the machine (as
 // ApplyProgram). On a failure the machine is unchanged and `errors` holds one
-// message per line ("FILE: line 3, column 5: ...", or the read error with its
+// message per line ("FILE: строка 3, столбец 5: ...", or the read error with its
 // reason on the next line).
 bool AssembleFileInto(MachineState& state, const std::string& path, std::string& errors);
 
