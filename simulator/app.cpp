@@ -31,7 +31,7 @@ KovarApp::KovarApp() {
     // The constructor's PC field shows PC wherever the simulator window's does.
     QObject::connect(form1.get(), &TForm1::pcRedrawn, form4.get(), &TForm4::ShowPC);
     asmWindow = std::make_unique<AsmWindow>(*form1);
-    listingWindow = std::make_unique<ListingWindow>(*form1);
+    listingWindow = std::make_unique<ListingWindow>(form1->link());
     form1->setAsmWindows(asmWindow.get(), listingWindow.get());
     // Unsaved program text is asked about before the program closes.
     AsmWindow* source = asmWindow.get();

@@ -22,9 +22,8 @@
 #include "isa.h"
 #include "mem1.h"
 #include "show_error.h"
+#include "theme.h"
 #include "ui_support.h"
-
-namespace {
 
 using kovar::ui::Q;
 using kovar::ui::S;
@@ -33,18 +32,33 @@ using kovar::ui::S;
 
 class AsmHighlighter : public QSyntaxHighlighter {
 public:
-    explicit AsmHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {
-        comment_.setForeground(QColor(110, 110, 110));
+    AsmHighlighter(QTextDocument* document, const kovar::ui::Theme& theme)
+        : QSyntaxHighlighter(document) {
         comment_.setFontItalic(true);
-        label_.setForeground(QColor(120, 40, 0));
         label_.setFontWeight(QFont::Bold);
-        instruction_.setForeground(QColor(0, 0, 170));
         instruction_.setFontWeight(QFont::Bold);
-        directive_.setForeground(QColor(140, 0, 140));
         directive_.setFontWeight(QFont::Bold);
-        number_.setForeground(QColor(170, 0, 0));
-        quoted_.setForeground(QColor(0, 120, 0));
-        register_.setForeground(QColor(0, 110, 130));
+        setTheme(theme);
+    }
+
+    // Takes the colours of a theme; the text is coloured anew when they differ.
+    void setTheme(const kovar::ui::Theme& theme) {
+        if (comment_.foreground().color() == theme.comment &&
+            label_.foreground().color() == theme.label &&
+            instruction_.foreground().color() == theme.instruction &&
+            directive_.foreground().color() == theme.directive &&
+            number_.foreground().color() == theme.number &&
+            quoted_.foreground().color() == theme.quoted &&
+            register_.foreground().color() == theme.registerName)
+            return;
+        comment_.setForeground(theme.comment);
+        label_.setForeground(theme.label);
+        instruction_.setForeground(theme.instruction);
+        directive_.setForeground(theme.directive);
+        number_.setForeground(theme.number);
+        quoted_.setForeground(theme.quoted);
+        register_.setForeground(theme.registerName);
+        rehighlight();
     }
 
 protected:
@@ -112,6 +126,8 @@ private:
     QTextCharFormat comment_, label_, instruction_, directive_, number_, quoted_, register_;
 };
 
+namespace {
+
 class LineNumberArea : public QWidget {
 public:
     explicit LineNumberArea(CodeEditor* editor) : QWidget(editor), editor_(editor) {}
@@ -142,7 +158,15 @@ CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
             lineNumbers_->update(0, rect.y(), lineNumbers_->width(), rect.height());
     });
     setViewportMargins(lineNumberWidth(), 0, 0, 0);
-    new AsmHighlighter(document());
+    highlighter_ = new AsmHighlighter(document(), kovar::ui::ThemeOf(this));
+}
+
+void CodeEditor::changeEvent(QEvent* event) {
+    QPlainTextEdit::changeEvent(event);
+    if (kovar::ui::IsPaletteChange(event)) {
+        highlighter_->setTheme(kovar::ui::ThemeOf(this));
+        lineNumbers_->update();
+    }
 }
 
 int CodeEditor::lineNumberWidth() const {
@@ -160,8 +184,9 @@ void CodeEditor::resizeEvent(QResizeEvent* event) {
 
 void CodeEditor::paintLineNumbers(QPaintEvent* event) {
     QPainter p(lineNumbers_);
-    p.fillRect(event->rect(), QColor(236, 236, 236));
-    p.setPen(QColor(120, 120, 120));
+    const kovar::ui::Theme theme = kovar::ui::ThemeOf(this);
+    p.fillRect(event->rect(), theme.gutter);
+    p.setPen(theme.gutterText);
     QTextBlock block = firstVisibleBlock();
     int top = qRound(blockBoundingGeometry(block).translated(contentOffset()).top());
     while (block.isValid() && top <= event->rect().bottom()) {

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+class AsmHighlighter;
 class QAction;
 class QLabel;
 class QListWidget;
@@ -30,9 +31,11 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QWidget* lineNumbers_;
+    AsmHighlighter* highlighter_;
 };
 
 // The source window.

@@ -8,7 +8,7 @@
 
 #include "disassembler.h"
 #include "hex_op.h"
-#include "mem1.h"
+#include "machine_link.h"
 #include "ui_support.h"
 
 using kovar::ui::Q;
@@ -25,7 +25,7 @@ QString BreakpointWordText(const kovar::MachineState& state, uint32_t address) {
     return text;
 }
 
-BreakpointList::BreakpointList(TForm1& form, QWidget* parent) : QWidget(parent), form_(form) {
+BreakpointList::BreakpointList(MachineLink& link, QWidget* parent) : QWidget(parent), link_(link) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Точки останова"));
@@ -64,8 +64,13 @@ BreakpointList::BreakpointList(TForm1& form, QWidget* parent) : QWidget(parent),
         goButton->setEnabled(row >= 0);
         removeButton->setEnabled(row >= 0);
     });
-    connect(&form_, &TForm1::edited, this, &BreakpointList::refresh);
-    connect(&form_, &TForm1::replaced, this, &BreakpointList::refresh);
+    connect(&link_, &MachineLink::edited, this, &BreakpointList::refresh);
+    connect(&link_, &MachineLink::replaced, this, &BreakpointList::refresh);
+    // A SAVE may have changed a listed word.
+    connect(&link_, &MachineLink::executed, this, [this] {
+        if (isVisible())
+            refresh();
+    });
     refresh();
 }
 
@@ -76,7 +81,7 @@ int BreakpointList::selectedAddress() const {
 
 void BreakpointList::refresh() {
     const int keep = selectedAddress();
-    const kovar::MachineState& st = form_.state();
+    const kovar::MachineState& st = link_.machine();
     list->clear();
     for (int a = 0; a < kovar::kMemorySize; ++a) {
         if (st.BreakpointMarks[a] == 0)
@@ -103,7 +108,7 @@ void BreakpointList::showEvent(QShowEvent* event) {
 void BreakpointList::GoClick() {
     const int address = selectedAddress();
     if (address >= 0)
-        form_.GoAdress(address);
+        link_.showAddress(static_cast<uint32_t>(address));
 }
 
 void BreakpointList::RemoveClick() {
@@ -111,15 +116,13 @@ void BreakpointList::RemoveClick() {
     if (address < 0)
         return;
     const int row = list->currentRow();
-    form_.state().BreakpointMarks[address] = 0;
-    form_.RefreshMem();
-    form_.userEdited(); // refreshes this list through edited()
+    link_.machine().BreakpointMarks[address] = 0;
+    link_.breakpointsEdited(); // refreshes this list through edited()
     if (list->count() > 0)
         list->setCurrentRow(std::min(row, list->count() - 1));
 }
 
 void BreakpointList::RemoveAllClick() {
-    form_.state().BreakpointMarks.fill(0);
-    form_.RefreshMem();
-    form_.userEdited();
+    link_.machine().BreakpointMarks.fill(0);
+    link_.breakpointsEdited();
 }

@@ -1,6 +1,7 @@
 // BreakpointList: the "Точки останова" tool window. It lists every marked
 // address with the word stored there, jumps the memory view to one, and
-// removes one mark or all of them.
+// removes one mark or all of them. It reaches the machine through the
+// MachineLink, not through the main window.
 #pragma once
 
 #include <QString>
@@ -9,9 +10,9 @@
 
 #include "machine_state.h"
 
+class MachineLink;
 class QListWidget;
 class QPushButton;
-class TForm1;
 
 // The text shown for the word at a marked address: its four bytes in
 // instruction order and the instruction they spell.
@@ -20,7 +21,7 @@ QString BreakpointWordText(const kovar::MachineState& state, uint32_t address);
 class BreakpointList : public QWidget {
     Q_OBJECT
 public:
-    explicit BreakpointList(TForm1& form, QWidget* parent = nullptr);
+    explicit BreakpointList(MachineLink& link, QWidget* parent = nullptr);
 
     // Rebuilds the list from the marks, keeping the selected address.
     void refresh();
@@ -39,5 +40,5 @@ protected:
 
 private:
     int selectedAddress() const;
-    TForm1& form_;
+    MachineLink& link_;
 };

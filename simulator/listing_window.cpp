@@ -14,7 +14,8 @@
 #include <algorithm>
 
 #include "disassembler.h"
-#include "mem1.h"
+#include "machine_link.h"
+#include "theme.h"
 #include "ui_support.h"
 
 namespace {
@@ -175,8 +176,9 @@ void ListingView::paintEvent(QPaintEvent* event) {
     const int markWidth = rowHeight_;
     const int ascent = fontMetrics().ascent();
     const QColor text = palette().text().color();
-    const QColor faint(150, 150, 150);
-    const QColor red(200, 0, 0);
+    const kovar::ui::Theme theme = kovar::ui::ThemeOf(this);
+    const QColor& faint = theme.faint;
+    const QColor& red = theme.listingMark;
     for (int i = area.top() / rowHeight_; i <= area.bottom() / rowHeight_; ++i) {
         const int row = first + i;
         const int y = i * rowHeight_;
@@ -184,7 +186,7 @@ void ListingView::paintEvent(QPaintEvent* event) {
             break;
         const Shown now = current(row);
         if (now.pc)
-            p.fillRect(0, y, width, rowHeight_, QColor(255, 240, 160));
+            p.fillRect(0, y, width, rowHeight_, theme.pcRow);
         if (now.marks != 0) {
             p.setRenderHint(QPainter::Antialiasing, true);
             p.setPen(Qt::NoPen);
@@ -226,8 +228,8 @@ void ListingView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 // ---- the window ----
 
-ListingWindow::ListingWindow(TForm1& main, QWidget* parent)
-    : QWidget(parent, Qt::Window), main_(main) {
+ListingWindow::ListingWindow(MachineLink& link, QWidget* parent)
+    : QWidget(parent, Qt::Window), link_(link) {
     setWindowTitle(QStringLiteral("Листинг"));
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -243,7 +245,7 @@ ListingWindow::ListingWindow(TForm1& main, QWidget* parent)
     top->addWidget(FollowPC);
     top->addStretch();
     layout->addLayout(top);
-    View = new ListingView(main.state(), this);
+    View = new ListingView(link.machine(), this);
     View->setToolTip(QStringLiteral("Двойной щелчок: точка останова"));
     layout->addWidget(View);
     resize(520, 480);
@@ -255,7 +257,7 @@ ListingWindow::ListingWindow(TForm1& main, QWidget* parent)
         if (on && isVisible())
             View->sync(true);
     });
-    connect(&main, &TForm1::memoryOrPCShown, this, &ListingWindow::memoryOrPCShown);
+    connect(&link, &MachineLink::shown, this, &ListingWindow::memoryOrPCShown);
 }
 
 void ListingWindow::memoryOrPCShown() {
@@ -284,9 +286,5 @@ void ListingWindow::EditStartExit() {
 }
 
 void ListingWindow::ViewDoubleClick(uint32_t address) {
-    if (!kovar::MachineState::InMemory(address))
-        return;
-    main_.state().BreakpointMarks[address] ^= 1u; // as a double-click on an address label
-    main_.RefreshMem();
-    main_.userEdited();
+    link_.toggleBreakpoint(address); // as a double-click on an address label
 }

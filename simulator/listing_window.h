@@ -1,7 +1,8 @@
 // The listing window ("Листинг"): memory shown as instructions, one row per
 // word from a chosen start address, the row at PC highlighted and rows with a
 // breakpoint marked. It follows every redraw of the main window's memory and
-// PC views; a double-click on a row toggles the breakpoint there.
+// PC views (through the MachineLink); a double-click on a row toggles the
+// breakpoint there.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -13,9 +14,9 @@
 
 #include "machine_state.h"
 
+class MachineLink;
 class QCheckBox;
 class QLineEdit;
-class TForm1;
 
 // The rows, painted straight from the machine: only the visible rows are
 // drawn, and a change repaints only the rows that differ.
@@ -79,7 +80,7 @@ private:
 class ListingWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit ListingWindow(TForm1& main, QWidget* parent = nullptr);
+    explicit ListingWindow(MachineLink& link, QWidget* parent = nullptr);
 
     QLineEdit* EditStart; // the first address, hexadecimal
     QCheckBox* FollowPC;  // keep the PC row in view
@@ -95,6 +96,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    TForm1& main_;
+    MachineLink& link_;
     bool stale_ = true;
 };

@@ -1,6 +1,14 @@
 // TForm1: the simulator window, the program's main window. It shows and edits
 // the one MachineState: the memory view, the stack and register views with PC
-// and FL, the trace pane, the run button and the main menu.
+// and FL, the trace pane, the run button and the main menu. Its code is split
+// by concern: mem1.cpp (creation, activation, closing, the frame around every
+// command, the tool windows), mem1_layout.cpp (the fixed controls and the
+// menu), mem1_memory_view.cpp, mem1_stack_views.cpp (stacks, URD, PC, FL),
+// mem1_files.cpp (New, Save, Load, Exit, the trace file), mem1_study.cpp
+// (Run, Step, step back, restart, continue, breakpoints), mem1_highlights.cpp
+// (what the last command changed, and the colours of the theme) and
+// mem1_tooltips.cpp (values in decimal). Other windows reach the machine
+// through link(), not through this class.
 #pragma once
 
 #include <QList>
@@ -16,6 +24,7 @@
 #include "trace_log.h"
 #include "views.h"
 
+class MachineLink;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -41,6 +50,8 @@ public:
     kovar::MachineState& state() { return st_; }
     kovar::TraceLog& traceLog() { return log_; }
     kovar::Processor& processor() { return cpu_; }
+    // The door for the windows beside this one (breakpoint list, listing).
+    MachineLink& link() { return *link_; }
 
     // The windows that the menu shows; an entry without its window stays disabled.
     void setSplash(QWidget* splash) { splash_ = splash; }
@@ -184,6 +195,7 @@ protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void FormCreate();
@@ -193,6 +205,8 @@ private:
     void InitURD();
     void buildFixedControls(QWidget* client);
     void buildMenu();
+    // The default file dialogs and questions (replaceable, see above).
+    void installFileDialogs();
 
     void redrawMem();
     void redrawStack(kovar::StackId stack);
@@ -212,6 +226,7 @@ private:
     kovar::MachineState& st_;
     kovar::TraceLog& log_;
     kovar::Processor cpu_;
+    MachineLink* link_ = nullptr;
     ShortcutFilter* shortcuts_ = nullptr;
     QWidget* splash_ = nullptr;
     QWidget* converter_ = nullptr;
@@ -263,16 +278,38 @@ public:
 private:
     struct Study;
     void buildStudyAids();
+    // The study commands' menu entries, key and buttons.
+    void buildStudyControls();
+    void addDecimalTips();
     // Runs a Step or Run command: notes the restart point and the state
     // before it, then marks what it changed.
     void studyCommand(const std::function<void()>& command);
+    // Ends a study command that changed the machine: marks what changed
+    // and tells the other windows.
+    void finishStudyCommand(const kovar::MachineState& before);
     void startNewHistory();
     void markChanges(const kovar::MachineState& before);
-    void applyHighlights();
-    void highlightMemCells();
     void refreshAll();
     struct StudyDeleter {
         void operator()(Study* study) const;
     };
     std::unique_ptr<Study, StudyDeleter> study_;
+
+    // What the last Step, Run, step back or restart changed; those fields
+    // are highlighted until the next such command or the user's typing.
+    struct ChangedValues {
+        std::array<bool, kovar::kMemorySize> memory{};
+        std::array<std::array<bool, kovar::kStackDepth>, 2> stacks{};
+        std::array<bool, kovar::kUserRegisters> urd{};
+        bool pc = false;
+        bool fl = false;
+    };
+    ChangedValues changed_;
+    void applyHighlights();
+    void highlightMemCells();
+    void clearHighlightsOnTyping();
+    // Takes every colour from the theme of the current palette again.
+    void applyTheme();
+    // The memory cells' style: plain and changed, for the current theme.
+    std::array<QString, 2> cellStyles_;
 };

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "theme.h"
 #include "ui_support.h"
 
 namespace {
@@ -338,9 +339,9 @@ void TraceView::paintEvent(QPaintEvent*) {
     bold.setBold(true);
     const QFontMetrics metrics(normal);
     const QString needle = findBar_->isVisible() ? findField_->text() : QString();
-    const QColor match(255, 180, 0, 110);
-    QColor rule = pal.color(QPalette::Text);
-    rule.setAlpha(70);
+    const kovar::ui::Theme theme = kovar::ui::ThemeFor(pal);
+    const QColor& match = theme.findMatch;
+    const QColor& rule = theme.traceRule;
     int y = 0;
     for (int drawn = 0; drawn < rows && line < starts_.size(); ++line) {
         const std::string_view raw = log_.line(line);
