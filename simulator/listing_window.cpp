@@ -15,6 +15,7 @@
 
 #include "disassembler.h"
 #include "mem1.h"
+#include "text_fit.h"
 #include "ui_support.h"
 
 namespace {
@@ -237,6 +238,7 @@ ListingWindow::ListingWindow(TForm1& main, QWidget* parent)
     EditStart->setFixedWidth(
         EditStart->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) + 12);
     EditStart->setToolTip(QStringLiteral("Адрес первой строки (шестнадцатеричный, 0..3E8)"));
+    kovar::ui::FitText(EditStart);
     top->addWidget(EditStart);
     FollowPC = new QCheckBox(QStringLiteral("Следовать за PC"), this);
     FollowPC->setChecked(true);

@@ -23,6 +23,7 @@
 #include "hex_op.h"
 #include "memory_image.h"
 #include "shortcut_filter.h"
+#include "text_fit.h"
 #include "trace_view.h"
 #include "ui_support.h"
 
@@ -85,6 +86,8 @@ TForm1::TForm1(kovar::MachineState& state, kovar::TraceLog& log, QWidget* parent
     FormCreate();
     buildStudyAids();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // Addresses, register values and captions stay whole in their fixed places.
+    kovar::ui::FitTexts(this);
 
     askSaveFileName = [this] {
         QFileDialog dialog(this, QStringLiteral("Сохранить"));

@@ -10,6 +10,8 @@
 #include <QWidget>
 #include <limits>
 
+#include "text_fit.h"
+
 namespace kovar::ui {
 
 QFont FormFont() {
@@ -36,7 +38,7 @@ QLabel* AddLabel(QWidget* parent, const QString& text, int left, int top) {
     auto* label = new QLabel(text, parent);
     label->move(left, top);
     label->adjustSize();
-    return label;
+    return FitText(label);
 }
 
 QLineEdit* AddEdit(QWidget* parent, const QString& text, int left, int top, int width,

@@ -30,7 +30,7 @@ void PlaceWindow(QWidget* window, int left, int top, int width, int height);
 // Shows a modeless window, or brings it to the front when it is visible.
 void ShowToFront(QWidget* window);
 
-// A label at (left, top), sized to its text.
+// A label at (left, top), sized to its text, which it keeps whole (FitText).
 QLabel* AddLabel(QWidget* parent, const QString& text, int left, int top);
 
 // A single-line edit field of the usual height (21). A maximum length of 0
