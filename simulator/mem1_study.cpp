@@ -28,6 +28,7 @@
 #include "show_error.h"
 #include "trace_view.h"
 #include "ui_support.h"
+#include "window_place.h"
 
 using kovar::StackId;
 using kovar::ui::Q;
@@ -433,7 +434,7 @@ void TForm1::SaveTraceClick() {
 void TForm1::BreakpointsClick() {
     if (!study_->breakpoints) {
         study_->breakpoints = new BreakpointList(*this, this);
-        kovar::ui::PlaceWindow(study_->breakpoints, x() + width() + 8, y(), 280, 300);
+        kovar::ui::PlaceToolWindow(study_->breakpoints, this, QStringLiteral("breakpoints"));
     }
     kovar::ui::ShowToFront(study_->breakpoints);
 }

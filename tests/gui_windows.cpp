@@ -1,5 +1,6 @@
 // Every window as a new user meets it on a 1024 x 768 screen with only
-// DejaVu Sans installed: texts whole in their controls.
+// DejaVu Sans installed: texts whole in their controls, tool windows placed
+// off the main window's menu and remembered.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -120,12 +121,35 @@ QStringList ClippedTexts(QWidget* window) {
     return clipped;
 }
 
+// The main window's title bar and menu bar, on the screen.
+QRect TitleAndMenu(const QMainWindow* main) {
+    const QRect frame = main->frameGeometry();
+    const int menuBottom = main->menuBar()->mapToGlobal(QPoint(0, main->menuBar()->height())).y();
+    return QRect(frame.left(), frame.top(), frame.width(), menuBottom - frame.top());
+}
+
+// Whether `frame` lies beside `zone`, touching it: moved only as far as
+// needed to get off it.
+bool Touches(const QRect& frame, const QRect& zone) {
+    return frame.top() == zone.bottom() + 1 || frame.bottom() + 1 == zone.top() ||
+           frame.left() == zone.right() + 1 || frame.right() + 1 == zone.left();
+}
+
 } // namespace
 
 class WindowsTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<KovarApp> app;
+
+    // Starts the program again, as a user does the next day.
+    void restart(const QString& file = QString()) {
+        app.reset();
+        app = std::make_unique<KovarApp>();
+        app->form1->setSplash(nullptr);
+        app->start(file);
+        QVERIFY(QTest::qWaitForWindowExposed(app->form1.get()));
+    }
 
 private slots:
     void initTestCase() {
@@ -139,6 +163,7 @@ private slots:
     }
 
     void init() {
+        QSettings().clear(); // a first start
         app = std::make_unique<KovarApp>();
         QVERIFY(kovar::test::StartPastSplash(*app));
     }
@@ -199,6 +224,49 @@ private slots:
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
         // The memory view still shows all eight digits of each address.
         QCOMPARE(w->MemLabels[27]->text(), QStringLiteral("000003E8"));
+    }
+
+    void toolWindowsOpenOffTheMainWindowsMenuAndComeBack() {
+        // A first start with a program text: its window opens at once.
+        QTemporaryDir dir;
+        QFile program(dir.filePath(QStringLiteral("first.kasm")));
+        QVERIFY(program.open(QIODevice::WriteOnly) && program.write("halt\n") > 0);
+        program.close();
+        restart(program.fileName());
+        TForm1* w = app->form1.get();
+        const QRect area = w->screen()->availableGeometry();
+        const QRect zone = TitleAndMenu(w);
+        // There is room below the main window for a low listing.
+        app->listingWindow->resize(400, 130);
+        const std::tuple<QWidget*, QAction*, QPoint> tools[] = {
+            {app->form4.get(), w->N15, {155, 155}}, // with first places of their own
+            {app->form2.get(), w->Hexbindec1, {219, 202}},
+            {app->rpncalc.get(), w->RPNcalc1, {337, 118}},
+            {app->asmWindow.get(), w->NAsm, {}},
+            {app->listingWindow.get(), w->NListing, {}},
+            {nullptr, w->NBreakpoints, {}}};
+        for (auto [window, command, first] : tools) {
+            command->trigger();
+            window = window ? window : w->breakpointWindow();
+            const QRect frame = window->frameGeometry();
+            QVERIFY2(window->isVisible() && area.contains(frame) && !frame.intersects(zone),
+                     qPrintable(window->windowTitle()));
+            // Moved, if at all, only as far as the edge of the title bar and menu.
+            QVERIFY(first.isNull() || frame.topLeft() == first || Touches(frame, zone));
+        }
+        QVERIFY(!app->listingWindow->frameGeometry().intersects(w->frameGeometry()));
+
+        // Where the user leaves a window, it opens the next time; a place
+        // over the main window's menu is moved off it.
+        app->form4->move(30, 500);
+        app->asmWindow->move(zone.left() + 10, zone.top() + 5);
+        app->asmWindow->resize(500, 300);
+        restart();
+        app->form1->N15->trigger();
+        app->form1->NAsm->trigger();
+        QCOMPARE(app->form4->pos(), QPoint(30, 500));
+        QCOMPARE(app->asmWindow->size(), QSize(500, 300));
+        QVERIFY(!app->asmWindow->frameGeometry().intersects(TitleAndMenu(app->form1.get())));
     }
 
 };
