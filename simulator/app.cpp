@@ -22,6 +22,7 @@ KovarApp::KovarApp() {
     QCoreApplication::setApplicationName(QStringLiteral("KOVAR"));
     // The settings (where the tool windows were left) live under this name.
     QCoreApplication::setOrganizationName(QStringLiteral("kovar3"));
+    kovar::ui::LoadQtTranslations();
     form1 = std::make_unique<TForm1>(state, log);
     splash = std::make_unique<TSplashScreen>();
     form2 = std::make_unique<TForm2>();

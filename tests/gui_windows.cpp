@@ -1,6 +1,6 @@
 // Every window as a new user meets it on a 1024 x 768 screen with only
 // DejaVu Sans installed: texts whole in their controls, tool windows placed
-// off the main window's menu and remembered.
+// off the main window's menu and remembered, Qt's own texts in Russian.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -269,6 +269,32 @@ private slots:
         QVERIFY(!app->asmWindow->frameGeometry().intersects(TitleAndMenu(app->form1.get())));
     }
 
+    void qtTextsAreRussian() {
+        // The question about unsaved program text, with Qt's standard buttons.
+        QStringList buttons;
+        QTimer::singleShot(0, [&buttons] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            for (QAbstractButton* b : box->buttons())
+                buttons << b->text();
+            box->reject();
+        });
+        app->asmWindow->askSaveChanges();
+        QCOMPARE(buttons.size(), 3);
+        for (const QString& text : buttons)
+            QVERIFY2(text.contains(QRegularExpression(QStringLiteral("^[А-Яа-я &]+$"))),
+                     qPrintable(text));
+
+        // An edit field's context menu is Russian; the trace pane's own menu
+        // and the program's own texts stay as they are.
+        std::unique_ptr<QMenu> menu(app->form1->EditPC->createStandardContextMenu());
+        QVERIFY(menu->actions().first()->text().startsWith(QStringLiteral("&Отменить")));
+        const QList<QAction*> trace = app->form1->MemoDeb->actions();
+        QCOMPARE(trace[0]->text(), QStringLiteral("Copy"));
+        QCOMPARE(trace[1]->text(), QStringLiteral("Select all"));
+        QCOMPARE(app->form4->InsertIR->text(), QStringLiteral("Вставить"));
+        QCOMPARE(TForm3().Button1->text(), QStringLiteral("Ok"));
+    }
 };
 
 QTEST_MAIN(WindowsTest)

@@ -4,9 +4,11 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QObject>
+#include <QTranslator>
 #include <QWidget>
 #include <limits>
 
@@ -27,6 +29,20 @@ QFont FormFont() {
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSize(8);
     return font;
+}
+
+bool LoadQtTranslations() {
+    static QTranslator* const translator = [] {
+        auto* t = new QTranslator(QCoreApplication::instance());
+        if (t->load(QStringLiteral("qtbase_ru"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            QCoreApplication::installTranslator(t);
+            return t;
+        }
+        delete t;
+        return static_cast<QTranslator*>(nullptr);
+    }();
+    return translator != nullptr;
 }
 
 void PlaceWindow(QWidget* window, int left, int top, int width, int height) {

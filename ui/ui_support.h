@@ -19,6 +19,12 @@ namespace kovar::ui {
 // "MS Sans Serif", 8 points; fontconfig substitutes the system sans.
 QFont FormFont();
 
+// Qt's own texts (the standard buttons of a question, the file dialogs, the
+// edit fields' context menus) in Russian, as the program's own texts are:
+// loads Qt's Russian translation once per run. False when it is not
+// installed; Qt's texts then stay English.
+bool LoadQtTranslations();
+
 // A fixed single border with a system menu and a minimise box only.
 inline constexpr Qt::WindowFlags kFixedWindowFlags =
     Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
