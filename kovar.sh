@@ -11,6 +11,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ qt6-base-dev libgtest-dev libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales)
+# Qt's own texts (standard buttons, file dialogs, context menus) in Russian.
+packages+=(qt6-translations-l10n)
 # The icon's PNG sizes, the checks of the desktop entry and the file type,
 # the manual pages, and the Debian package (dpkg-shlibdeps needs dpkg-dev and file).
 packages+=(librsvg2-bin desktop-file-utils shared-mime-info libxml2-utils groff-base dpkg-dev file)

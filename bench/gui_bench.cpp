@@ -6,6 +6,8 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
 #include <ctime>
@@ -209,6 +211,9 @@ BENCHMARK(BM_ScrollMillionLines)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Where the windows were left is kept apart from the user's settings.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

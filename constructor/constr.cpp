@@ -13,6 +13,7 @@
 
 #include "hex_op.h"
 #include "isa.h"
+#include "text_fit.h"
 #include "ui_support.h"
 
 using kovar::ui::Q;
@@ -140,6 +141,8 @@ TForm4::TForm4(kovar::MachineState& state, kovar::MachineViews& views, QWidget* 
     buildControls();
     FormCreate();
     connectHandlers();
+    // The word's bits, the free-text fields and the captions stay whole.
+    kovar::ui::FitTexts(this);
 }
 
 void TForm4::buildControls() {

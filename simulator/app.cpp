@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <utility>
 
 #include "asm_window.h"
 #include "constr.h"
@@ -15,9 +16,13 @@
 #include "pic.h"
 #include "rpncalc_unit.h"
 #include "ui_support.h"
+#include "window_place.h"
 
 KovarApp::KovarApp() {
     QCoreApplication::setApplicationName(QStringLiteral("KOVAR"));
+    // The settings (where the tool windows were left) live under this name.
+    QCoreApplication::setOrganizationName(QStringLiteral("kovar3"));
+    kovar::ui::LoadQtTranslations();
     form1 = std::make_unique<TForm1>(state, log);
     splash = std::make_unique<TSplashScreen>();
     form2 = std::make_unique<TForm2>();
@@ -33,6 +38,13 @@ KovarApp::KovarApp() {
     asmWindow = std::make_unique<AsmWindow>(*form1);
     listingWindow = std::make_unique<ListingWindow>(form1->link());
     form1->setAsmWindows(asmWindow.get(), listingWindow.get());
+    const std::pair<QWidget*, const char*> tools[] = {{form2.get(), "converter"},
+                                                      {form4.get(), "constructor"},
+                                                      {rpncalc.get(), "calculator"},
+                                                      {asmWindow.get(), "source"},
+                                                      {listingWindow.get(), "listing"}};
+    for (const auto& [tool, key] : tools)
+        kovar::ui::PlaceToolWindow(tool, form1.get(), QString::fromLatin1(key));
     // Unsaved program text is asked about before the program closes.
     AsmWindow* source = asmWindow.get();
     form1->beforeClose << [source] { return source->maybeSaveSource(); };

@@ -15,6 +15,7 @@
 
 #include "disassembler.h"
 #include "machine_link.h"
+#include "text_fit.h"
 #include "theme.h"
 #include "ui_support.h"
 
@@ -239,6 +240,7 @@ ListingWindow::ListingWindow(MachineLink& link, QWidget* parent)
     EditStart->setFixedWidth(
         EditStart->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) + 12);
     EditStart->setToolTip(QStringLiteral("Адрес первой строки (шестнадцатеричный, 0..3E8)"));
+    kovar::ui::FitText(EditStart);
     top->addWidget(EditStart);
     FollowPC = new QCheckBox(QStringLiteral("Следовать за PC"), this);
     FollowPC->setChecked(true);

@@ -10,6 +10,7 @@
 
 #include "machine_link.h"
 #include "shortcut_filter.h"
+#include "text_fit.h"
 #include "theme.h"
 #include "trace_view.h"
 #include "ui_support.h"
@@ -57,6 +58,8 @@ TForm1::TForm1(kovar::MachineState& state, kovar::TraceLog& log, QWidget* parent
     buildStudyAids();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     installFileDialogs();
+    // Addresses, register values and captions stay whole in their fixed places.
+    kovar::ui::FitTexts(this);
 
     link_ = new MainWindowLink(*this);
     connect(this, &TForm1::memoryOrPCShown, link_, &MachineLink::shown);

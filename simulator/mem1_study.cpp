@@ -12,6 +12,7 @@
 #include "machine_link.h"
 #include "mem1.h"
 #include "ui_support.h"
+#include "window_place.h"
 
 using kovar::StackId;
 
@@ -150,7 +151,7 @@ void TForm1::ContinueClick() {
 void TForm1::BreakpointsClick() {
     if (!study_->breakpoints) {
         study_->breakpoints = new BreakpointList(*link_, this);
-        kovar::ui::PlaceWindow(study_->breakpoints, x() + width() + 8, y(), 280, 300);
+        kovar::ui::PlaceToolWindow(study_->breakpoints, this, QStringLiteral("breakpoints"));
     }
     kovar::ui::ShowToFront(study_->breakpoints);
 }

@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,6 +14,7 @@
 #include <QToolButton>
 #include <algorithm>
 #include <climits>
+#include <string>
 
 #include "theme.h"
 #include "ui_support.h"
@@ -21,6 +23,36 @@ namespace {
 constexpr int kMargin = 3;
 constexpr std::string_view kHeadingStart = "PC: ";
 constexpr std::string_view kHeadingIR = " IR: ";
+
+// A find text prepared once for a walk over every line: plain ASCII (what
+// the trace holds) is looked for in the log's bytes without making a
+// QString of each line.
+class Needle {
+public:
+    explicit Needle(const QString& text) : text_(text) {
+        for (const QChar c : text) {
+            if (c.unicode() >= 128) {
+                ascii_ = false;
+                return;
+            }
+            lower_ += static_cast<char>(c.toLower().unicode());
+        }
+    }
+    bool foundIn(std::string_view line) const {
+        if (!ascii_)
+            return kovar::ui::Q(line).contains(text_, Qt::CaseInsensitive);
+        const auto lower = [](char a, char b) {
+            return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+        };
+        return std::search(line.begin(), line.end(), lower_.begin(), lower_.end(), lower) !=
+               line.end();
+    }
+
+private:
+    QString text_;
+    std::string lower_;
+    bool ascii_ = true;
+};
 } // namespace
 
 bool TraceView::isHeading(std::string_view line) {
@@ -30,7 +62,8 @@ bool TraceView::isHeading(std::string_view line) {
 TraceView::TraceView(const kovar::TraceLog& log, QWidget* parent)
     : QAbstractScrollArea(parent), log_(log), generation_(log.generation()) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Rows are wrapped to the pane; only the bold heading can be wider.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
@@ -56,17 +89,22 @@ TraceView::TraceView(const kovar::TraceLog& log, QWidget* parent)
     close->setText(QStringLiteral("×"));
     close->setToolTip(QStringLiteral("Закрыть (Esc)"));
     close->setAutoRaise(true);
+    findStatus_ = new QLabel(findBar_);
     auto* row = new QHBoxLayout(findBar_);
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(1);
     row->addWidget(findField_, 1);
+    row->addWidget(findStatus_);
     row->addWidget(previous);
     row->addWidget(next);
     row->addWidget(close);
     connect(previous, &QToolButton::clicked, this, [this] { findNext(true); });
     connect(next, &QToolButton::clicked, this, [this] { findNext(false); });
     connect(close, &QToolButton::clicked, this, &TraceView::closeFind);
-    connect(findField_, &QLineEdit::textChanged, viewport(), [this] { viewport()->update(); });
+    connect(findField_, &QLineEdit::textChanged, viewport(), [this] {
+        findStatus_->clear();
+        viewport()->update();
+    });
     findField_->installEventFilter(this);
     findBar_->hide();
 
@@ -100,26 +138,46 @@ void TraceView::closeFind() {
     viewport()->update();
 }
 
-bool TraceView::matches(std::size_t line, const QString& needle) const {
-    return lineText(line).contains(needle, Qt::CaseInsensitive);
-}
-
 bool TraceView::findNext(bool backwards) {
-    const QString needle = findField_->text();
+    const QString text = findField_->text();
     const std::size_t n = starts_.size();
-    if (needle.isEmpty() || n == 0)
+    if (text.isEmpty()) {
+        findStatus_->clear();
         return false;
+    }
+    const Needle needle(text);
     std::size_t at = current_ == kNone ? (backwards ? 0 : n - 1) : current_;
     for (std::size_t k = 0; k < n; ++k) {
         at = backwards ? (at == 0 ? n - 1 : at - 1) : (at + 1 == n ? 0 : at + 1);
-        if (matches(at, needle)) {
+        if (needle.foundIn(log_.line(at))) {
             anchor_ = current_ = at;
             ensureVisible(at);
             viewport()->update();
+            showMatches(text, at);
             return true;
         }
     }
+    // No line holds the text: the line an earlier find selected goes too.
+    anchor_ = current_ = kNone;
+    viewport()->update();
+    showMatches(text, kNone);
     return false;
+}
+
+void TraceView::showMatches(const QString& text, std::size_t selected) {
+    if (selected == kNone) {
+        findStatus_->setText(QStringLiteral("не найдено"));
+        return;
+    }
+    const Needle needle(text);
+    std::size_t total = 0;
+    std::size_t rank = 0;
+    for (std::size_t i = 0; i < starts_.size(); ++i)
+        if (needle.foundIn(log_.line(i))) {
+            ++total;
+            rank += i <= selected ? 1 : 0;
+        }
+    findStatus_->setText(QStringLiteral("%1 из %2").arg(rank).arg(total));
 }
 
 bool TraceView::eventFilter(QObject* watched, QEvent* event) {
@@ -222,6 +280,7 @@ void TraceView::relayout() {
     for (int c = 0; c < 128; ++c)
         asciiAdvance_[c] = metrics.horizontalAdvance(QChar(c));
     otherAdvance_.clear();
+    widthOf_ = kNone;
     laidOutWidth_ = viewport()->width();
     starts_.clear();
     totalRows_ = 0;
@@ -239,6 +298,7 @@ bool TraceView::sync() {
     if (generation_ != log_.generation()) {
         generation_ = log_.generation();
         lastHeading_ = kNone;
+        widthOf_ = kNone;
         starts_.clear();
         totalRows_ = 0;
         anchor_ = current_ = kNone;
@@ -248,6 +308,7 @@ bool TraceView::sync() {
     const std::size_t lines = log_.size();
     changed = changed || starts_.size() != lines;
     if (lines < starts_.size()) {
+        widthOf_ = kNone;
         totalRows_ = starts_[lines];
         starts_.resize(lines);
         if (anchor_ != kNone && (anchor_ >= lines || current_ >= lines))
@@ -262,6 +323,8 @@ bool TraceView::sync() {
         if (isHeading(text))
             lastHeading_ = i;
     }
+    if (changed)
+        findStatus_->clear(); // the count may be out of date
     updateScrollBar();
     viewport()->update();
     return changed;
@@ -277,6 +340,24 @@ void TraceView::findLastHeading(std::size_t end) {
         }
 }
 
+int TraceView::headingWidth() {
+    if (lastHeading_ == kNone)
+        return 0;
+    if (widthOf_ != lastHeading_) {
+        QFont bold = font();
+        bold.setBold(true);
+        const QFontMetricsF metrics(bold);
+        const QString text = lineText(lastHeading_);
+        qreal widest = 0;
+        for (const Segment& row : wrap(text))
+            widest = std::max(widest,
+                              metrics.horizontalAdvance(text.mid(row.begin, row.end - row.begin)));
+        headingWidth_ = qCeil(widest);
+        widthOf_ = lastHeading_;
+    }
+    return headingWidth_;
+}
+
 void TraceView::updateScrollBar() {
     const uint64_t visible = static_cast<uint64_t>(visibleRows());
     const uint64_t maxFirst = totalRows_ > visible ? totalRows_ - visible : 0;
@@ -284,6 +365,11 @@ void TraceView::updateScrollBar() {
     bar->setRange(0, static_cast<int>(std::min<uint64_t>(maxFirst, INT_MAX)));
     bar->setPageStep(visibleRows());
     bar->setSingleStep(1);
+    QScrollBar* across = horizontalScrollBar();
+    const int width = viewport()->width();
+    across->setRange(0, std::max(0, 2 * kMargin + headingWidth() - width));
+    across->setPageStep(width);
+    across->setSingleStep(std::max(1, rowHeight_));
 }
 
 void TraceView::scrollToBottom() {
@@ -342,6 +428,7 @@ void TraceView::paintEvent(QPaintEvent*) {
     const kovar::ui::Theme theme = kovar::ui::ThemeFor(pal);
     const QColor& match = theme.findMatch;
     const QColor& rule = theme.traceRule;
+    const int left = kMargin - horizontalScrollBar()->value();
     int y = 0;
     for (int drawn = 0; drawn < rows && line < starts_.size(); ++line) {
         const std::string_view raw = log_.line(line);
@@ -368,14 +455,14 @@ void TraceView::paintEvent(QPaintEvent*) {
                 const QFontMetrics m(p.font());
                 for (qsizetype at = part.indexOf(needle, 0, Qt::CaseInsensitive); at >= 0;
                      at = part.indexOf(needle, at + 1, Qt::CaseInsensitive)) {
-                    const int left = kMargin + m.horizontalAdvance(part.left(at));
-                    p.fillRect(QRect(left, y, m.horizontalAdvance(part.mid(at, needle.size())),
-                                     rowHeight_),
-                               match);
+                    const int x = left + m.horizontalAdvance(part.left(at));
+                    p.fillRect(
+                        QRect(x, y, m.horizontalAdvance(part.mid(at, needle.size())), rowHeight_),
+                        match);
                 }
             }
             p.setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
-            p.drawText(kMargin, y + metrics.ascent(), part);
+            p.drawText(left, y + metrics.ascent(), part);
             y += rowHeight_;
         }
         skip = 0;

@@ -4,7 +4,9 @@
 // thousand lines costs the same whether the pane holds a hundred or ten
 // million. Lines are selected whole and copied through the context menu.
 // A thin rule separates instructions (before each step's heading line), the
-// latest heading is drawn bold, and Ctrl+F opens a find bar at the bottom.
+// latest heading is drawn bold (a horizontal scroll bar appears when that
+// makes it wider than the pane), and Ctrl+F opens a find bar at the bottom,
+// which tells which match is selected of how many, or that there is none.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -16,6 +18,7 @@
 
 #include "trace_log.h"
 
+class QLabel;
 class QLineEdit;
 class QToolButton;
 
@@ -55,10 +58,13 @@ public:
     // The find bar: its text is looked for in every line, case-insensitively.
     QWidget* findBar() const { return findBar_; }
     QLineEdit* findField() const { return findField_; }
+    // "3 из 17" after a find that selected the third of 17 matching lines,
+    // "не найдено" after one that found none; empty while the text is edited.
+    QLabel* findStatus() const { return findStatus_; }
     void openFind();
     void closeFind();
     // Selects the next (or previous) line holding the text, wrapping around;
-    // false when no line holds it.
+    // false (and nothing selected) when no line holds it.
     bool findNext(bool backwards = false);
 
 protected:
@@ -90,7 +96,11 @@ private:
     void ensureVisible(std::size_t line);
     void findLastHeading(std::size_t from);
     void placeFindBar();
-    bool matches(std::size_t line, const QString& needle) const;
+    // The widest row of the bold heading, in pixels.
+    int headingWidth();
+    // Shows the number of matches of the find text and which of them is
+    // selected, or that there is none.
+    void showMatches(const QString& text, std::size_t selected);
 
     const kovar::TraceLog& log_;
     uint64_t generation_ = 0;
@@ -105,4 +115,7 @@ private:
     std::size_t lastHeading_ = kNone;
     QWidget* findBar_ = nullptr;
     QLineEdit* findField_ = nullptr;
+    QLabel* findStatus_ = nullptr;
+    std::size_t widthOf_ = kNone; // the heading headingWidth_ was measured for
+    int headingWidth_ = 0;
 };

@@ -18,6 +18,7 @@
 
 #include "app.h"
 #include "constr.h"
+#include "gui_support.h"
 #include "mem1.h"
 #include "show_error.h"
 #include "trace_view.h"

@@ -330,6 +330,16 @@ private slots:
         QVERIFY(second > first && pane->lineText(second).startsWith(QStringLiteral("Branch")));
         QTest::keyClick(pane->findField(), Qt::Key_Return, Qt::ShiftModifier);
         QCOMPARE(pane->selectionFirst(), first);
+        // The bar says which match is selected of how many...
+        int matches = 0;
+        for (std::size_t i = 0; i < pane->lineCount(); ++i)
+            matches += pane->lineText(i).contains(QStringLiteral("BRANCH"), Qt::CaseInsensitive);
+        QCOMPARE(pane->findStatus()->text(), QStringLiteral("1 из %1").arg(matches));
+        // ...and that nothing matches, the old match no longer selected.
+        QTest::keyClicks(pane->findField(), QStringLiteral("xyz"));
+        QTest::keyClick(pane->findField(), Qt::Key_Return);
+        QCOMPARE(pane->findStatus()->text(), QStringLiteral("не найдено"));
+        QVERIFY(!pane->hasSelection());
         QTest::keyClick(pane->findField(), Qt::Key_Escape);
         QVERIFY(!pane->findBar()->isVisible());
     }

@@ -1,7 +1,10 @@
 // Helpers the window tests share.
 #pragma once
 
+#include <QSettings>
+#include <QStandardPaths>
 #include <QString>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
 
@@ -10,6 +13,15 @@
 #include "pic.h"
 
 namespace kovar::test {
+
+// Window tests never read or write the user's settings: each test program
+// keeps them in a folder of its own, removed when it ends.
+inline const bool kOwnSettings = [] {
+    QStandardPaths::setTestModeEnabled(true);
+    static QTemporaryDir folder;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+    return true;
+}();
 
 // The offscreen platform cannot raise a window and says so on every
 // raise(); keep that one message out of the test output.

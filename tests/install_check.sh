@@ -124,6 +124,7 @@ deb)
     grep -q 'libc6' <<<"$depends" || fail "no libraries found for Depends: $depends"
     if gui_built; then
         grep -q 'libqt6widgets6' <<<"$depends" || fail "Qt missing from Depends: $depends"
+        grep -q 'qt6-translations-l10n' <<<"$depends" || fail "Qt's translations missing: $depends"
     fi
     dpkg-deb -x "$deb" "$tmp/root"
     check_runner "$tmp/root/usr/bin/kovar3-run"

@@ -4,11 +4,15 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QObject>
+#include <QTranslator>
 #include <QWidget>
 #include <limits>
+
+#include "text_fit.h"
 
 namespace kovar::ui {
 
@@ -27,6 +31,20 @@ QFont FormFont() {
     return font;
 }
 
+bool LoadQtTranslations() {
+    static QTranslator* const translator = [] {
+        auto* t = new QTranslator(QCoreApplication::instance());
+        if (t->load(QStringLiteral("qtbase_ru"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            QCoreApplication::installTranslator(t);
+            return t;
+        }
+        delete t;
+        return static_cast<QTranslator*>(nullptr);
+    }();
+    return translator != nullptr;
+}
+
 void PlaceWindow(QWidget* window, int left, int top, int width, int height) {
     window->setFixedSize(width, height);
     window->move(left, top);
@@ -36,7 +54,7 @@ QLabel* AddLabel(QWidget* parent, const QString& text, int left, int top) {
     auto* label = new QLabel(text, parent);
     label->move(left, top);
     label->adjustSize();
-    return label;
+    return FitText(label);
 }
 
 QLineEdit* AddEdit(QWidget* parent, const QString& text, int left, int top, int width,

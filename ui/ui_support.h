@@ -19,6 +19,12 @@ namespace kovar::ui {
 // "MS Sans Serif", 8 points; fontconfig substitutes the system sans.
 QFont FormFont();
 
+// Qt's own texts (the standard buttons of a question, the file dialogs, the
+// edit fields' context menus) in Russian, as the program's own texts are:
+// loads Qt's Russian translation once per run. False when it is not
+// installed; Qt's texts then stay English.
+bool LoadQtTranslations();
+
 // A fixed single border with a system menu and a minimise box only.
 inline constexpr Qt::WindowFlags kFixedWindowFlags =
     Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -30,7 +36,7 @@ void PlaceWindow(QWidget* window, int left, int top, int width, int height);
 // Shows a modeless window, or brings it to the front when it is visible.
 void ShowToFront(QWidget* window);
 
-// A label at (left, top), sized to its text.
+// A label at (left, top), sized to its text, which it keeps whole (FitText).
 QLabel* AddLabel(QWidget* parent, const QString& text, int left, int top);
 
 // A single-line edit field of the usual height (21). A maximum length of 0

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <cstdio>
 
 #include "app.h"
@@ -39,6 +41,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kovar3-screenshot: cannot make %s\n", argv[1]);
         return 1;
     }
+
+    // The pictures neither depend on nor change the user's settings.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
 
     KovarApp program;
     program.start();
