@@ -1,0 +1,46 @@
+# Cross-compiles the libraries without windows and the command-line programs
+# for WebAssembly (wasm32-wasi) with Debian's clang, lld, wasi-libc and the
+# wasm32 builds of libc++ and libc++abi:
+#
+#   cmake -S . -B build-wasm -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/wasm32-wasi.cmake \
+#         -DKOVAR_GUI=OFF -DKOVAR_BENCH=OFF
+#
+# Programs come out as <name>.wasm, WASI "command" modules that any WASI host
+# runs (web/engine/kovar-wasi starts them under Node); web/engine builds the
+# page's engine module beside them.
+set(CMAKE_SYSTEM_NAME WASI) # cmake/Platform/WASI.cmake
+list(APPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})
+set(CMAKE_SYSTEM_VERSION 1)
+set(CMAKE_SYSTEM_PROCESSOR wasm32)
+set(KOVAR_WASM ON)
+
+set(kovar_wasm_triple wasm32-wasi)
+find_program(CMAKE_C_COMPILER NAMES clang-19 clang REQUIRED)
+find_program(CMAKE_CXX_COMPILER NAMES clang++-19 clang++ REQUIRED)
+find_program(KOVAR_WASM_LD NAMES wasm-ld-19 wasm-ld REQUIRED)
+set(CMAKE_C_COMPILER_TARGET ${kovar_wasm_triple})
+set(CMAKE_CXX_COMPILER_TARGET ${kovar_wasm_triple})
+# Debian puts wasi-libc under /usr/include/wasm32-wasi and /usr/lib/wasm32-wasi,
+# which clang finds from the sysroot /usr and the target's multiarch name.
+set(CMAKE_SYSROOT /usr)
+
+# No threads, no exceptions.
+set(CMAKE_C_FLAGS_INIT "-fno-exceptions")
+set(CMAKE_CXX_FLAGS_INIT "-fno-exceptions")
+# Smallest code that is still fast: measured in bench/wasm (see web/engine.md).
+set(CMAKE_C_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")
+set(CMAKE_CXX_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=${KOVAR_WASM_LD} -Wl,--gc-sections")
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-Wl,--strip-all")
+set(CMAKE_C_FLAGS_INIT "${CMAKE_C_FLAGS_INIT} -ffunction-sections -fdata-sections")
+set(CMAKE_CXX_FLAGS_INIT "${CMAKE_CXX_FLAGS_INIT} -ffunction-sections -fdata-sections")
+
+# A compiler check would link a program, which needs the flags above; the
+# static library form avoids depending on them during the check.
+set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
+
+set(CMAKE_FIND_ROOT_PATH /usr/lib/wasm32-wasi /usr/include/wasm32-wasi)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
