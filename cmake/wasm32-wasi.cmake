@@ -30,7 +30,10 @@ set(CMAKE_CXX_FLAGS_INIT "-fno-exceptions")
 # Smallest code that is still fast: measured in bench/wasm (see web/engine.md).
 set(CMAKE_C_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")
 set(CMAKE_CXX_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=${KOVAR_WASM_LD} -Wl,--gc-sections")
+# The stack first, so that running out of it traps instead of overwriting
+# data; 1 MiB, as much as a native thread gets at the least.
+set(CMAKE_EXE_LINKER_FLAGS_INIT
+    "-fuse-ld=${KOVAR_WASM_LD} -Wl,--gc-sections -Wl,--stack-first -Wl,-z,stack-size=1048576")
 set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-Wl,--strip-all")
 set(CMAKE_C_FLAGS_INIT "${CMAKE_C_FLAGS_INIT} -ffunction-sections -fdata-sections")
 set(CMAKE_CXX_FLAGS_INIT "${CMAKE_CXX_FLAGS_INIT} -ffunction-sections -fdata-sections")
