@@ -47,6 +47,31 @@ int ColumnOf(std::string_view line, std::size_t offset) {
     return column;
 }
 
+// A text the user wrote, in quotes for a message: at most 40 characters, and
+// an ellipsis for the rest (a name may be megabytes long).
+std::string Quote(std::string_view text) {
+    constexpr int kShown = 40;
+    std::size_t cut = 0;
+    int characters = 0;
+    while (cut < text.size()) {
+        if ((static_cast<unsigned char>(text[cut]) & 0xC0) != 0x80 && ++characters > kShown)
+            break;
+        ++cut;
+    }
+    return "'" + std::string(text.substr(0, cut)) + (cut < text.size() ? "…'" : "'");
+}
+
+// "; может быть, LOAD?" when a known name is near the typed one.
+std::string Suggestion(const std::string& nearest) {
+    return nearest.empty() ? std::string() : "; может быть, " + nearest + "?";
+}
+
+// What may be written instead of a mistyped name, after the nearest one.
+std::string Expecting(const std::string& nearest, std::string_view names) {
+    return (nearest.empty() ? "; ожидается " : Suggestion(nearest) + " Ожидается ") +
+           std::string(names);
+}
+
 std::string Hex(uint64_t v) {
     static const char digits[] = "0123456789ABCDEF";
     std::string s;
@@ -113,6 +138,7 @@ struct Fixup {
     FixKind kind;
     std::size_t region;
     std::size_t position;
+    std::size_t span;
     std::string_view expr;
     std::string_view lineText;
     std::size_t offset;
@@ -177,7 +203,7 @@ std::string OptionsOf(unsigned mask) {
             out += std::string(out.empty() ? "" : ", ") + std::string(f.name) + "=...";
     if (mask & MLaLah)
         out += ", offset=...";
-    return out + " or a stack action (pushds, popds, ...)";
+    return out + " или действие со стеком (pushds, popds, ...)";
 }
 
 class Assembler {
@@ -208,20 +234,34 @@ private:
     bool CheckRange(int64_t v, int64_t lo, int64_t hi, std::string_view what, std::size_t offset,
                     std::string_view lineText, int line);
 
-    // Reserves n bytes at the location counter; false when they do not fit.
-    bool Emit(std::size_t n, std::size_t offset, std::size_t& region, std::size_t& position);
+    // Reserves n bytes at the location counter for one item of the source;
+    // false when they do not fit.
+    bool Emit(std::size_t n, AsmItemKind kind, std::size_t offset, std::size_t& region,
+              std::size_t& position);
     // Places an instruction word (fetch order); the first one placed is where
     // PC starts unless a start: label says otherwise.
     bool EmitInstruction(std::size_t offset, uint32_t word, std::size_t& region,
                          std::size_t& position);
     void StoreValue(FixKind kind, std::size_t region, std::size_t position, uint32_t v);
     // Emits a field value now or, when it names a later label, after the pass.
+    // It follows the Emit of its item, whose span is the last one.
     void Value(FixKind kind, const Operand& op, std::size_t region, std::size_t position);
+    // An instruction that has an error still takes its 4 addresses, so that
+    // the labels after it keep theirs; it writes nothing.
+    void SkipFailedInstruction();
+    // No byte may be written twice: checked over the items that assembled.
+    void CheckOverlaps();
+
+    // Suggestions for a mistyped name.
+    std::string NearestLabel(std::string_view typed);
+    std::string NearestOption(std::string_view typed, unsigned mask, bool bare) const;
 
     std::string_view src_;
     AsmBound bound_;
     AssembleResult result_;
     std::vector<Fixup> fixups_;
+    std::vector<std::size_t> failedSpans_; // items whose bytes hold no value
+    int labelSuggestions_ = 64;            // label tables may be long: guess a few times only
     std::vector<MarkSite> markSites_;
     std::unordered_map<std::string, LabelInfo> labels_;
     std::string_view lineText_;
@@ -253,7 +293,7 @@ bool Assembler::SplitOperands(std::string_view text, std::size_t base, std::vect
         while (b > a && IsBlank(text[b - 1]))
             --b;
         if (a == b) {
-            Error(base + a, "empty operand; expected a value between the commas");
+            Error(base + a, "пустой операнд; между запятыми ожидается значение");
             return false;
         }
         Operand op;
@@ -273,14 +313,15 @@ bool Assembler::SplitOperands(std::string_view text, std::size_t base, std::vect
                 while (v < b && IsBlank(text[v]))
                     ++v;
                 if (v == b) {
-                    Error(base + e, "expected a value after '='");
+                    Error(base + e, "после '=' ожидается значение");
                     return false;
                 }
             }
         }
         if (text[v] == '"') {
             if (b - v < 2 || text[b - 1] != '"') {
-                Error(base + v, "text after the closing quote; a quoted name stands alone");
+                Error(base + v,
+                      "текст после закрывающей кавычки; имя в кавычках стоит в операнде одно");
                 return false;
             }
             op.quoted = true;
@@ -302,9 +343,9 @@ bool Assembler::CheckRange(int64_t v, int64_t lo, int64_t hi, std::string_view w
     if (v >= lo && v <= hi)
         return true;
     ErrorAt(lineText, line, offset,
-            std::string(what) + " " + std::to_string(v) + " out of range; expected " +
-                std::to_string(lo) + " to " + std::to_string(hi) +
-                (hi > 255 ? " (" + Hex(static_cast<uint64_t>(hi)) + ")" : ""));
+            std::string(what) + " " + std::to_string(v) +
+                " вне допустимого диапазона; ожидается от " + std::to_string(lo) + " до " +
+                std::to_string(hi) + (hi > 255 ? " (" + Hex(static_cast<uint64_t>(hi)) + ")" : ""));
     return false;
 }
 
@@ -325,13 +366,12 @@ bool Assembler::Evaluate(std::string_view expr, std::size_t offset, bool mustKno
                 ++i;
         } else if (!first) {
             ErrorAt(lineText, line, offset + i,
-                    i < expr.size()
-                        ? "expected '+' or '-' before '" + std::string(expr.substr(i)) + "'"
-                        : "expected a number or a label");
+                    i < expr.size() ? "ожидается '+' или '-' перед " + Quote(expr.substr(i))
+                                    : "ожидается число или метка");
             return false;
         }
         if (i >= expr.size()) {
-            ErrorAt(lineText, line, offset + i, "expected a number or a label");
+            ErrorAt(lineText, line, offset + i, "ожидается число или метка");
             return false;
         }
         std::size_t j = i;
@@ -339,7 +379,7 @@ bool Assembler::Evaluate(std::string_view expr, std::size_t offset, bool mustKno
             ++j;
         if (j == i) {
             ErrorAt(lineText, line, offset + i,
-                    "expected a number or a label, not '" + std::string(expr.substr(i)) + "'");
+                    "ожидается число или метка, а не " + Quote(expr.substr(i)));
             return false;
         }
         const std::string_view term = expr.substr(i, j - i);
@@ -349,14 +389,13 @@ bool Assembler::Evaluate(std::string_view expr, std::size_t offset, bool mustKno
             switch (ParseUnsigned(term, u)) {
             case NumberParse::Ok: termValue = static_cast<int64_t>(u); break;
             case NumberParse::TooLarge:
-                ErrorAt(lineText, line, offset + i,
-                        "number '" + std::string(term) + "' is larger than 32 bits");
+                ErrorAt(lineText, line, offset + i, "число " + Quote(term) + " больше 32 битов");
                 return false;
             default:
                 ErrorAt(lineText, line, offset + i,
-                        "malformed number '" + std::string(term) +
-                            "'; expected decimal digits, 0x and hexadecimal digits, or 0b and "
-                            "binary digits");
+                        "неправильное число " + Quote(term) +
+                            "; ожидаются десятичные цифры, 0x и шестнадцатеричные цифры или 0b и "
+                            "двоичные цифры");
                 return false;
             }
         } else {
@@ -364,10 +403,11 @@ bool Assembler::Evaluate(std::string_view expr, std::size_t offset, bool mustKno
             if (it == labels_.end()) {
                 if (mustKnow) {
                     ErrorAt(lineText, line, offset + i,
-                            "label '" + std::string(term) + "' is not defined" +
+                            "метка " + Quote(term) + " не определена" +
                                 (resolving_ ? ""
-                                            : " above this line (here a label must be defined "
-                                              "before it is used)"));
+                                            : " выше этой строки (здесь метка должна быть "
+                                              "определена до того, как используется)") +
+                                Suggestion(NearestLabel(term)));
                     return false;
                 }
                 unknown = true;
@@ -387,50 +427,65 @@ bool Assembler::Evaluate(std::string_view expr, std::size_t offset, bool mustKno
 
 bool Assembler::FieldCode(Field field, const Operand& op, unsigned& code) {
     const std::string_view v = op.value;
+    const std::string maxCode = std::to_string(asmnames::MaxCode(field));
     if (!op.quoted && !v.empty() && IsDigit(v[0])) {
         uint64_t u = 0;
         const auto r = ParseUnsigned(v, u);
         if (r == NumberParse::Ok) {
             if (u > asmnames::MaxCode(field)) {
-                Error(op.valueOffset, std::string(asmnames::FieldWhat(field)) + " code " +
-                                          std::to_string(u) + " out of range; expected 0 to " +
-                                          std::to_string(asmnames::MaxCode(field)));
+                Error(op.valueOffset,
+                      "код " + std::string(asmnames::FieldWhat(field)) + " " + std::to_string(u) +
+                          " вне допустимого диапазона; ожидается от 0 до " + maxCode);
                 return false;
             }
             code = static_cast<unsigned>(u);
             return true;
         }
         if (r != NumberParse::NotANumber && !asmnames::LookupName(field, v, false, code)) {
-            Error(op.valueOffset, "malformed number '" + std::string(v) + "'");
+            Error(op.valueOffset, "неправильное число " + Quote(v));
             return false;
         }
     }
+    // A bare number is always a code, and a code has no sign: a list name
+    // that looks like a number ("-1") is written in quotes.
+    if (!op.quoted && v.size() > 1 && (v[0] == '-' || v[0] == '+') && IsDigit(v[1])) {
+        unsigned listed = 0;
+        Error(op.valueOffset,
+              "код " + std::string(asmnames::FieldWhat(field)) + " " + Quote(v) +
+                  " со знаком; код пишется числом от 0 до " + maxCode + " без знака" +
+                  (asmnames::LookupName(field, v, true, listed)
+                       ? ", а название из списка, похожее на число, в кавычках: \"" +
+                             std::string(v) + "\""
+                       : ""));
+        return false;
+    }
     if (asmnames::LookupName(field, v, op.quoted, code))
         return true;
-    Error(op.valueOffset, "unknown " + std::string(asmnames::FieldWhat(field)) + " '" +
-                              std::string(v) + "'; expected one of " +
-                              asmnames::ExpectedNames(field));
+    Error(op.valueOffset, std::string(asmnames::FieldUnknown(field)) + " " + Quote(v) +
+                              Expecting(asmnames::NearestFieldName(field, v, op.quoted),
+                                        "одно из: " + asmnames::ExpectedNames(field)));
     return false;
 }
 
-bool Assembler::Emit(std::size_t n, std::size_t offset, std::size_t& region,
+bool Assembler::Emit(std::size_t n, AsmItemKind kind, std::size_t offset, std::size_t& region,
                      std::size_t& position) {
     const uint64_t limit = bound_ == AsmBound::Memory ? uint64_t{kMemorySize} : kAddressLimit;
     if (loc_ + n > limit) {
         if (bound_ == AsmBound::Memory && n == 1)
-            Error(offset, "does not fit in memory: byte " + std::to_string(loc_) +
-                              " goes beyond address 1000");
+            Error(offset, "не помещается в память: байт " + std::to_string(loc_) +
+                              " лежит за адресом 1000");
         else if (bound_ == AsmBound::Memory)
-            Error(offset, "does not fit in memory: bytes " + std::to_string(loc_) + " to " +
-                              std::to_string(loc_ + n - 1) + " go beyond address 1000");
+            Error(offset, "не помещается в память: байты с " + std::to_string(loc_) + " по " +
+                              std::to_string(loc_ + n - 1) + " выходят за адрес 1000");
         else
-            Error(offset, "goes beyond address 0xFFFFFFFF");
+            Error(offset, "выходит за адрес 0xFFFFFFFF");
         return false;
     }
     if (!open_) {
         result_.regions.push_back({static_cast<uint32_t>(loc_), {}, line_});
         open_ = true;
     }
+    result_.spans.push_back({static_cast<uint32_t>(loc_), static_cast<uint32_t>(n), line_, kind});
     auto& r = result_.regions.back();
     region = result_.regions.size() - 1;
     position = r.bytes.size();
@@ -471,35 +526,78 @@ struct Range {
 };
 Range RangeOf(FixKind kind) {
     switch (kind) {
-    case FixKind::Target: return {0, 0x1FFFFFFF, "target address"};
-    case FixKind::Offset: return {0, 0xFFFF, "offset"};
-    case FixKind::Byte: return {-128, 255, "byte"};
-    default: return {-2147483648LL, 0xFFFFFFFFLL, "word"};
+    case FixKind::Target: return {0, 0x1FFFFFFF, "адрес перехода"};
+    case FixKind::Offset: return {0, 0xFFFF, "смещение"};
+    case FixKind::Byte: return {-128, 255, "байт"};
+    default: return {-2147483648LL, 0xFFFFFFFFLL, "слово"};
     }
 }
 
 void Assembler::Value(FixKind kind, const Operand& op, std::size_t region, std::size_t position) {
+    const std::size_t span = result_.spans.size() - 1;
     if (op.quoted || !op.key.empty()) {
         Error(op.quoted ? op.valueOffset : op.keyOffset,
-              std::string("expected a number or a label as the ") + RangeOf(kind).what);
+              std::string("ожидается число или метка (") + RangeOf(kind).what + ")");
+        failedSpans_.push_back(span);
         return;
     }
     int64_t v = 0;
     bool unknown = false;
-    if (!Evaluate(op.value, op.valueOffset, false, v, unknown, lineText_, line_))
+    if (!Evaluate(op.value, op.valueOffset, false, v, unknown, lineText_, line_)) {
+        failedSpans_.push_back(span);
         return;
+    }
     if (unknown) {
-        fixups_.push_back({kind, region, position, op.value, lineText_, op.valueOffset, line_});
+        fixups_.push_back(
+            {kind, region, position, span, op.value, lineText_, op.valueOffset, line_});
         return;
     }
     const Range r = RangeOf(kind);
     if (CheckRange(v, r.lo, r.hi, r.what, op.valueOffset, lineText_, line_))
         StoreValue(kind, region, position, static_cast<uint32_t>(static_cast<uint64_t>(v)));
+    else
+        failedSpans_.push_back(span);
+}
+
+void Assembler::SkipFailedInstruction() {
+    const uint64_t limit = bound_ == AsmBound::Memory ? uint64_t{kMemorySize} : kAddressLimit;
+    if (loc_ + 4 <= limit) {
+        loc_ += 4;
+        open_ = false;
+    }
+}
+
+std::string Assembler::NearestLabel(std::string_view typed) {
+    if (labelSuggestions_ == 0)
+        return {};
+    --labelSuggestions_;
+    asmnames::Nearest nearest(typed);
+    for (const AsmLabel& l : result_.labels)
+        nearest.Offer(l.name);
+    return nearest.best();
+}
+
+std::string Assembler::NearestOption(std::string_view typed, unsigned mask, bool bare) const {
+    asmnames::Nearest nearest(typed);
+    for (const auto& f : kFlags)
+        if (f.classes & mask)
+            nearest.Offer(f.name);
+    if (bare) {
+        for (std::string_view m : isa::kStackActionMnemonics)
+            nearest.Offer(m);
+    } else {
+        for (const auto& f : kFieldOptions)
+            if (f.classes & mask)
+                nearest.Offer(f.name);
+        if (mask & MLaLah)
+            nearest.Offer("offset");
+    }
+    return nearest.best();
 }
 
 bool Assembler::EmitInstruction(std::size_t offset, uint32_t word, std::size_t& region,
                                 std::size_t& position) {
-    if (!Emit(4, offset, region, position))
+    if (!Emit(4, AsmItemKind::Instruction, offset, region, position))
         return false;
     if (!haveInstruction_) {
         haveInstruction_ = true;
@@ -514,7 +612,7 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
     using namespace isa;
     if (asmnames::SameWord(mnemonic, "halt")) {
         if (!ops.empty()) {
-            Error(ops[0].valueOffset, "halt takes no operands");
+            Error(ops[0].valueOffset, "у halt нет операндов");
             return;
         }
         std::size_t region, position;
@@ -526,10 +624,15 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
         if (asmnames::SameWord(mnemonic, kCommands[i].name))
             entry = i;
     if (entry == kCommands.size()) {
-        Error(mnemonicOffset, "unknown instruction '" + std::string(mnemonic) +
-                                  "'; expected CALL, BRANCH, BRANCH_C, ALU, SHIFT, LOAD, SAVE, "
-                                  "LAL, LAH, halt or a directive (.org, .word, .data, .byte, "
-                                  ".space, .break)");
+        asmnames::Nearest nearest(mnemonic);
+        for (const CommandEntry& c : kCommands)
+            nearest.Offer(c.name);
+        nearest.Offer("halt");
+        Error(mnemonicOffset,
+              "неизвестная команда " + Quote(mnemonic) +
+                  Expecting(nearest.best(), "CALL, BRANCH, BRANCH_C, ALU, SHIFT, LOAD, SAVE, "
+                                            "LAL, LAH, halt или директива (.org, .word, .data, "
+                                            ".byte, .space, .break)"));
         return;
     }
     const CommandEntry& cmd = kCommands[entry];
@@ -544,7 +647,12 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
     const std::string name(cmd.name);
 
     // Positional operands and the form that names them.
-    std::vector<std::pair<const char*, Field>> positional;
+    struct Positional {
+        const char* what;    // "регистр A"
+        const char* missing; // "регистра A"
+        Field field;
+    };
+    std::vector<Positional> positional;
     const char* form = "";
     unsigned mask = 0;
     bool target = false, offset = false;
@@ -553,30 +661,32 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
     case Branch:
     case BranchC:
         target = true;
-        form = " TARGET";
+        form = " АДРЕС";
         break;
     case AluShift:
-        positional = {{"register A", Field::Register}, {"register B", Field::Register}};
+        positional = {{"регистр A", "регистра A", Field::Register},
+                      {"регистр B", "регистра B", Field::Register}};
         if (isShift) {
-            positional.push_back({"shift direction", Field::Direction});
-            positional.push_back({"combine operation", Field::Combine});
-            form = " A, B, DIRECTION, COMBINE[, options]";
+            positional.push_back({"направление сдвига", "направления сдвига", Field::Direction});
+            positional.push_back({"операция объединения", "операции объединения", Field::Combine});
+            form = " A, B, НАПРАВЛЕНИЕ, ОБЪЕДИНЕНИЕ[, параметры]";
             mask = MShift;
         } else {
-            positional.push_back({"ALU operation", Field::Operation});
-            form = " A, B, OPERATION[, options]";
+            positional.push_back({"операция АЛУ", "операции АЛУ", Field::Operation});
+            form = " A, B, ОПЕРАЦИЯ[, параметры]";
             mask = MAlu;
         }
         break;
     case Load:
     case Save:
-        positional = {{"register A", Field::Register}, {"register B", Field::Register}};
+        positional = {{"регистр A", "регистра A", Field::Register},
+                      {"регистр B", "регистра B", Field::Register}};
         offset = true;
-        form = " A, B, OFFSET[, options]";
+        form = " A, B, СМЕЩЕНИЕ[, параметры]";
         mask = MLoadSave;
         break;
     default:
-        form = "[ options]";
+        form = "[ параметры]";
         mask = MLaLah;
         break;
     }
@@ -584,32 +694,33 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
     if (ops.size() < need) {
         const std::size_t at = ops.empty() ? mnemonicOffset + mnemonic.size()
                                            : ops.back().valueOffset + ops.back().value.size();
-        const char* missing = ops.size() < positional.size() ? positional[ops.size()].first
-                              : target                       ? "target address"
-                                                             : "offset";
-        Error(at, std::string("missing ") + missing + "; " + name + " is written " + name + form);
+        const char* missing = ops.size() < positional.size() ? positional[ops.size()].missing
+                              : target                       ? "адреса перехода"
+                                                             : "смещения";
+        Error(at,
+              std::string("нет ") + missing + "; " + name + " записывается так: " + name + form);
         return;
     }
     if (target && ops.size() > 1) {
-        Error(ops[1].valueOffset, name + " takes one operand, the target address");
+        Error(ops[1].valueOffset, "у " + name + " один операнд, адрес перехода");
         return;
     }
     static constexpr unsigned kShifts[] = {20, 24, 0, 0};
     for (std::size_t i = 0; i < positional.size(); ++i) {
         const Operand& op = ops[i];
         if (!op.key.empty()) {
-            Error(op.keyOffset, std::string("expected the ") + positional[i].first + "; " + name +
-                                    " is written " + name + form);
+            Error(op.keyOffset, std::string("ожидается ") + positional[i].what + "; " + name +
+                                    " записывается так: " + name + form);
             return;
         }
         unsigned code = 0;
-        if (!FieldCode(positional[i].second, op, code))
+        if (!FieldCode(positional[i].field, op, code))
             return;
         if (i < 2)
             word |= code << kShifts[i];
-        else if (positional[i].second == Field::Operation)
+        else if (positional[i].field == Field::Operation)
             word |= code;
-        else if (positional[i].second == Field::Direction)
+        else if (positional[i].field == Field::Direction)
             word |= code << 5;
         else
             word |= code << 2;
@@ -627,7 +738,8 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
             for (std::size_t f = 0; f < kFlags.size() && !op.quoted; ++f)
                 if ((kFlags[f].classes & mask) && asmnames::SameWord(op.value, kFlags[f].name)) {
                     if (given & (1u << f)) {
-                        Error(op.valueOffset, std::string(kFlags[f].name) + " given twice");
+                        Error(op.valueOffset,
+                              "параметр " + std::string(kFlags[f].name) + " задан дважды");
                         return;
                     }
                     given |= 1u << f;
@@ -640,15 +752,16 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
             if ((op.quoted || !IsDigit(op.value[0])) &&
                 asmnames::LookupName(Field::Stack, op.value, op.quoted, code)) {
                 if (stackGiven) {
-                    Error(op.valueOffset, "stack action given twice");
+                    Error(op.valueOffset, "действие со стеком задано дважды");
                     return;
                 }
                 stackGiven = true;
                 stack = code;
                 continue;
             }
-            Error(op.valueOffset, "unknown option '" + std::string(op.value) + "' for " + name +
-                                      "; expected " + OptionsOf(mask));
+            Error(op.valueOffset,
+                  "неизвестный параметр " + Quote(op.value) + " команды " + name +
+                      Expecting(NearestOption(op.value, mask, true), OptionsOf(mask)));
             return;
         }
         // key=value
@@ -656,14 +769,16 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
         for (std::size_t f = 0; f < kFlags.size(); ++f)
             if ((kFlags[f].classes & mask) && asmnames::SameWord(op.key, kFlags[f].name)) {
                 if (given & (1u << f)) {
-                    Error(op.keyOffset, std::string(kFlags[f].name) + " given twice");
+                    Error(op.keyOffset,
+                          "параметр " + std::string(kFlags[f].name) + " задан дважды");
                     return;
                 }
                 given |= 1u << f;
                 if (op.value == "1")
                     word |= 1u << kFlags[f].bit;
                 else if (op.value != "0") {
-                    Error(op.valueOffset, std::string(kFlags[f].name) + " is 0 or 1");
+                    Error(op.valueOffset,
+                          "параметр " + std::string(kFlags[f].name) + " принимает значение 0 или 1");
                     return;
                 }
                 done = true;
@@ -673,7 +788,8 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
                 asmnames::SameWord(op.key, kFieldOptions[f].name)) {
                 unsigned code = 0;
                 if (f == 0 ? stackGiven : (given & (1u << (7 + f))) != 0) {
-                    Error(op.keyOffset, std::string(kFieldOptions[f].name) + " given twice");
+                    Error(op.keyOffset,
+                          "параметр " + std::string(kFieldOptions[f].name) + " задан дважды");
                     return;
                 }
                 if (!FieldCode(kFieldOptions[f].field, op, code))
@@ -689,15 +805,15 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
             }
         if (!done && (mask & MLaLah) && asmnames::SameWord(op.key, "offset")) {
             if (offsetOption != nullptr) {
-                Error(op.keyOffset, "offset given twice");
+                Error(op.keyOffset, "параметр offset задан дважды");
                 return;
             }
             offsetOption = &op;
             done = true;
         }
         if (!done) {
-            Error(op.keyOffset, "unknown option '" + std::string(op.key) + "' for " + name +
-                                    "; expected " + OptionsOf(mask));
+            Error(op.keyOffset, "неизвестный параметр " + Quote(op.key) + " команды " + name +
+                                    Expecting(NearestOption(op.key, mask, false), OptionsOf(mask)));
             return;
         }
     }
@@ -718,11 +834,21 @@ void Assembler::Instruction(std::string_view mnemonic, std::size_t mnemonicOffse
     }
 }
 
+// CALL ... halt: the lines that take 4 bytes.
+bool IsInstructionName(std::string_view mnemonic) {
+    if (asmnames::SameWord(mnemonic, "halt"))
+        return true;
+    for (const isa::CommandEntry& c : isa::kCommands)
+        if (asmnames::SameWord(mnemonic, c.name))
+            return true;
+    return false;
+}
+
 void Assembler::Directive(std::string_view name, std::size_t nameOffset,
                           const std::vector<Operand>& ops) {
     const auto known = [&](const Operand& op, int64_t& v) {
         if (op.quoted || !op.key.empty()) {
-            Error(op.quoted ? op.valueOffset : op.keyOffset, "expected a number or a label");
+            Error(op.quoted ? op.valueOffset : op.keyOffset, "ожидается число или метка");
             return false;
         }
         bool unknown = false;
@@ -735,37 +861,48 @@ void Assembler::Directive(std::string_view name, std::size_t nameOffset,
         const bool org = lower == ".org";
         if (ops.size() != 1) {
             Error(ops.empty() ? nameOffset + name.size() : ops[1].valueOffset,
-                  std::string(name) + (org ? " takes one address" : " takes one byte count"));
+                  std::string(name) + (org ? " принимает один операнд, адрес"
+                                           : " принимает один операнд, число байтов"));
             return;
         }
         int64_t v = 0;
         if (!known(ops[0], v))
             return;
         if (org) {
-            if (!CheckRange(v, 0, lastAddress, "address", ops[0].valueOffset, lineText_, line_))
+            if (!CheckRange(v, 0, lastAddress, "адрес", ops[0].valueOffset, lineText_, line_))
                 return;
             loc_ = static_cast<uint64_t>(v);
         } else {
-            if (!CheckRange(v, 0, static_cast<int64_t>(limit - loc_), "byte count",
+            if (!CheckRange(v, 0, static_cast<int64_t>(limit - loc_), "число байтов",
                             ops[0].valueOffset, lineText_, line_))
                 return;
-            loc_ += static_cast<uint64_t>(v);
+            // One span, or two when 2^32 bytes are skipped from address 0.
+            for (uint64_t left = static_cast<uint64_t>(v); left > 0;) {
+                const uint64_t n = std::min<uint64_t>(left, 0xFFFFFFFFu);
+                result_.spans.push_back({static_cast<uint32_t>(loc_), static_cast<uint32_t>(n),
+                                         line_, AsmItemKind::Space});
+                loc_ += n;
+                left -= n;
+            }
         }
         open_ = false;
         return;
     }
     if (lower == ".word" || lower == ".data" || lower == ".byte") {
         if (ops.empty()) {
-            Error(nameOffset + name.size(), std::string(name) + " needs at least one value");
+            Error(nameOffset + name.size(), std::string(name) + " требует хотя бы одно значение");
             return;
         }
         const FixKind kind = lower == ".word"   ? FixKind::WordMsb
                              : lower == ".data" ? FixKind::WordLsb
                                                 : FixKind::Byte;
+        const AsmItemKind item = lower == ".word"   ? AsmItemKind::Word
+                                 : lower == ".data" ? AsmItemKind::Data
+                                                    : AsmItemKind::Byte;
         const std::size_t size = kind == FixKind::Byte ? 1 : 4;
         for (const Operand& op : ops) {
             std::size_t region, position;
-            if (!Emit(size, op.valueOffset, region, position))
+            if (!Emit(size, item, op.valueOffset, region, position))
                 return;
             Value(kind, op, region, position);
         }
@@ -773,7 +910,8 @@ void Assembler::Directive(std::string_view name, std::size_t nameOffset,
     }
     if (lower == ".break") {
         if (ops.size() > 2) {
-            Error(ops[2].valueOffset, ".break takes at most an address and a mark value");
+            Error(ops[2].valueOffset,
+                  ".break принимает не больше двух операндов: адрес и значение отметки");
             return;
         }
         int64_t address = static_cast<int64_t>(loc_);
@@ -783,17 +921,21 @@ void Assembler::Directive(std::string_view name, std::size_t nameOffset,
         if (ops.size() == 2 && !known(ops[1], value))
             return;
         const std::size_t at = ops.empty() ? nameOffset : ops[0].valueOffset;
-        if (!CheckRange(address, 0, lastAddress, "breakpoint address", at, lineText_, line_))
+        if (!CheckRange(address, 0, lastAddress, "адрес точки останова", at, lineText_, line_))
             return;
         if (ops.size() == 2 &&
-            !CheckRange(value, 1, 255, "mark value", ops[1].valueOffset, lineText_, line_))
+            !CheckRange(value, 1, 255, "значение отметки", ops[1].valueOffset, lineText_, line_))
             return;
         markSites_.push_back({static_cast<uint32_t>(address), static_cast<uint8_t>(value), line_,
                               ColumnOf(lineText_, at)});
         return;
     }
-    Error(nameOffset, "unknown directive '" + std::string(name) +
-                          "'; expected .org, .word, .data, .byte, .space or .break");
+    asmnames::Nearest nearest(name);
+    for (std::string_view d : {".org", ".word", ".data", ".byte", ".space", ".break"})
+        nearest.Offer(d);
+    Error(nameOffset,
+          "неизвестная директива " + Quote(name) +
+              Expecting(nearest.best(), ".org, .word, .data, .byte, .space или .break"));
 }
 
 void Assembler::Line(std::string_view text, int lineNo) {
@@ -812,7 +954,7 @@ void Assembler::Line(std::string_view text, int lineNo) {
         }
     }
     if (inQuote) {
-        Error(quoteAt, "unterminated quoted name; a name in quotes ends with '\"'");
+        Error(quoteAt, "незакрытая кавычка; имя в кавычках заканчивается знаком '\"'");
         return;
     }
     std::size_t i = 0;
@@ -821,27 +963,41 @@ void Assembler::Line(std::string_view text, int lineNo) {
             ++i;
         if (i >= end)
             return;
-        // A label: a name followed by ':'.
+        // A label: a name followed by ':'. Letters outside ASCII are taken
+        // in, so that such a name is reported as a label.
         std::size_t j = i;
-        while (j < end && IsIdentChar(text[j]))
+        bool ascii = true;
+        while (j < end && (IsIdentChar(text[j]) || static_cast<unsigned char>(text[j]) >= 0x80)) {
+            ascii = ascii && static_cast<unsigned char>(text[j]) < 0x80;
             ++j;
+        }
         std::size_t k = j;
         while (k < end && IsBlank(text[k]))
             ++k;
         if (k < end && text[k] == ':') {
             const std::string_view label = text.substr(i, j - i);
+            // A bad label is reported and left out; what follows it on the
+            // line is assembled, so that the addresses after it stay right.
+            const std::size_t at = i;
+            i = k + 1;
+            if (!ascii) {
+                Error(at, "в имени метки " + Quote(label) +
+                              " есть буквы не из латинского алфавита; имя метки состоит из "
+                              "латинских букв, цифр, '_' и '.'");
+                continue;
+            }
             if (label.empty() || !IsIdentStart(label[0])) {
-                Error(i, "a label begins with a letter or '_' and holds letters, digits, '_' and "
-                         "'.'");
-                return;
+                Error(at, "метка начинается с латинской буквы или '_' и состоит из латинских "
+                          "букв, цифр, '_' и '.'");
+                continue;
             }
             auto [it, inserted] = labels_.try_emplace(LowerCopy(label), LabelInfo{loc_, lineNo});
             if (!inserted) {
-                Error(i, "label '" + std::string(label) + "' defined twice (first on line " +
-                             std::to_string(it->second.line) + ")");
-                return;
+                Error(at, "метка " + Quote(label) + " определена дважды (впервые в строке " +
+                              std::to_string(it->second.line) + ")");
+                continue;
             }
-            i = k + 1;
+            result_.labels.push_back({std::string(label), static_cast<uint32_t>(loc_), lineNo});
             continue;
         }
         break;
@@ -855,19 +1011,67 @@ void Assembler::Line(std::string_view text, int lineNo) {
     while (k < end && IsBlank(text[k]))
         ++k;
     ops_.clear();
-    if (k < end && !SplitOperands(text.substr(k, end - k), k, ops_))
-        return;
-    if (mnemonic[0] == '.')
+    const std::size_t errors = result_.errors.size();
+    const uint64_t before = loc_;
+    if (k < end && !SplitOperands(text.substr(k, end - k), k, ops_)) {
+    } else if (mnemonic[0] == '.') {
         Directive(mnemonic, i, ops_);
-    else
+        return;
+    } else {
         Instruction(mnemonic, i, ops_);
+    }
+    if (result_.errors.size() > errors && loc_ == before && IsInstructionName(mnemonic))
+        SkipFailedInstruction();
+}
+
+void Assembler::CheckOverlaps() {
+    // Runs of bytes that items laid down one after another, where each began.
+    struct Run {
+        uint64_t address, end;
+        int line;
+    };
+    std::vector<uint8_t> failed(result_.spans.size(), 0);
+    for (std::size_t span : failedSpans_)
+        failed[span] = 1;
+    std::vector<Run> runs;
+    for (std::size_t i = 0; i < result_.spans.size(); ++i) {
+        const AsmSpan& s = result_.spans[i];
+        if (s.kind == AsmItemKind::Space || failed[i])
+            continue;
+        if (!runs.empty() && runs.back().end == s.address)
+            runs.back().end += s.size;
+        else
+            runs.push_back({s.address, uint64_t{s.address} + s.size, s.line});
+    }
+    const auto byAddress = [](const Run& a, const Run& b) { return a.address < b.address; };
+    if (!std::is_sorted(runs.begin(), runs.end(), byAddress))
+        std::stable_sort(runs.begin(), runs.end(), byAddress);
+    uint64_t reach = 0;
+    int reachLine = 0;
+    for (std::size_t n = 0; n < runs.size(); ++n) {
+        const Run& r = runs[n];
+        if (n > 0 && r.address < reach)
+            result_.errors.push_back({std::max(r.line, reachLine), 1,
+                                      "перекрывает байты, записанные со строки " +
+                                          std::to_string(std::min(r.line, reachLine)) +
+                                          ": адреса с " + std::to_string(r.address) + " по " +
+                                          std::to_string(std::min(reach, r.end) - 1) +
+                                          " записываются дважды"});
+        if (r.end > reach) {
+            reach = r.end;
+            reachLine = r.line;
+        }
+    }
 }
 
 AssembleResult Assembler::Run() {
     if (src_.size() > kMaxSourceBytes) {
-        result_.errors.push_back({1, 1, "the text is too long (more than 64 MiB)"});
+        result_.errors.push_back({1, 1, "текст слишком длинный (больше 64 МиБ)"});
         return std::move(result_);
     }
+    // Editors on some systems begin a UTF-8 text with a byte-order mark.
+    if (src_.starts_with("\xEF\xBB\xBF"))
+        src_.remove_prefix(3);
     int lineNo = 0;
     std::size_t pos = 0;
     while (pos <= src_.size()) {
@@ -884,43 +1088,17 @@ AssembleResult Assembler::Run() {
     for (const Fixup& f : fixups_) {
         int64_t v = 0;
         bool unknown = false;
-        if (!Evaluate(f.expr, f.offset, true, v, unknown, f.lineText, f.line))
-            continue;
         const Range r = RangeOf(f.kind);
-        if (CheckRange(v, r.lo, r.hi, r.what, f.offset, f.lineText, f.line))
+        if (Evaluate(f.expr, f.offset, true, v, unknown, f.lineText, f.line) &&
+            CheckRange(v, r.lo, r.hi, r.what, f.offset, f.lineText, f.line))
             StoreValue(f.kind, f.region, f.position,
                        static_cast<uint32_t>(static_cast<uint64_t>(v)));
+        else
+            failedSpans_.push_back(f.span);
     }
+    CheckOverlaps();
 
-    // No byte may be written twice.
-    std::vector<std::size_t> order;
-    for (std::size_t i = 0; i < result_.regions.size(); ++i)
-        if (!result_.regions[i].bytes.empty())
-            order.push_back(i);
-    std::sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
-        return result_.regions[a].address < result_.regions[b].address;
-    });
-    uint64_t reach = 0;
-    std::size_t reachRegion = 0;
-    for (std::size_t n = 0; n < order.size(); ++n) {
-        const AsmRegion& r = result_.regions[order[n]];
-        const uint64_t end = uint64_t{r.address} + r.bytes.size();
-        if (n > 0 && r.address < reach) {
-            const AsmRegion& other = result_.regions[reachRegion];
-            const AsmRegion& later = r.line >= other.line ? r : other;
-            const AsmRegion& earlier = r.line >= other.line ? other : r;
-            result_.errors.push_back(
-                {later.line, 1,
-                 "overlaps the bytes written from line " + std::to_string(earlier.line) +
-                     ": addresses " + std::to_string(r.address) + " to " +
-                     std::to_string(std::min(reach, end) - 1) + " are written twice"});
-        }
-        if (end > reach) {
-            reach = end;
-            reachRegion = order[n];
-        }
-    }
-    // Nor a mark set twice.
+    // No mark may be set twice.
     std::stable_sort(markSites_.begin(), markSites_.end(),
                      [](const MarkSite& a, const MarkSite& b) { return a.address < b.address; });
     for (std::size_t n = 0; n < markSites_.size(); ++n) {
@@ -929,8 +1107,8 @@ AssembleResult Assembler::Run() {
             const MarkSite& b = markSites_[n];
             const MarkSite& later = a.line > b.line ? a : b;
             result_.errors.push_back({later.line, later.column,
-                                      "breakpoint at address " + std::to_string(b.address) +
-                                          " marked twice (also on line " +
+                                      "точка останова по адресу " + std::to_string(b.address) +
+                                          " отмечена дважды (ещё в строке " +
                                           std::to_string(a.line > b.line ? b.line : a.line) + ")"});
             continue;
         }
@@ -950,6 +1128,8 @@ AssembleResult Assembler::Run() {
     if (!result_.errors.empty()) {
         result_.regions.clear();
         result_.marks.clear();
+        result_.spans.clear();
+        result_.labels.clear();
         result_.start = 0;
     } else {
         std::erase_if(result_.regions, [](const AsmRegion& r) { return r.bytes.empty(); });
@@ -960,7 +1140,7 @@ AssembleResult Assembler::Run() {
 } // namespace
 
 std::string FormatAsmError(const AsmError& error) {
-    return "line " + std::to_string(error.line) + ", column " + std::to_string(error.column) +
+    return "строка " + std::to_string(error.line) + ", столбец " + std::to_string(error.column) +
            ": " + error.message;
 }
 

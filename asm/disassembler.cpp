@@ -65,10 +65,12 @@ constexpr auto kOperation = Table<128>([](unsigned i) {
             return Text(op.mnemonic);
     return p.hex(i);
 });
+// Code 3 has no mnemonic and is written as the number, in decimal as the
+// language guide's table shows it.
 constexpr auto kDirectionComma = Table<4>([](unsigned i) {
     Piece p;
     if (kShiftDirectionMnemonics[i].empty())
-        p.hex(i);
+        p.decimal(i);
     else
         p += kShiftDirectionMnemonics[i];
     return p += ", ";

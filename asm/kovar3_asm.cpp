@@ -1,5 +1,7 @@
 // kovar3-asm: assembles program text into a memory image, and shows an image
 // as a listing or as program text.
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -29,20 +31,34 @@ constexpr const char* kUsage =
     "                       memory, breakpoint marks and PC\n"
     "\n"
     "Exit status: 0 done, 1 errors in the source (each on standard error as\n"
-    "\"SOURCE: line L, column C: message\"), 2 usage or file error.\n";
+    "\"SOURCE: строка L, столбец C: message\"), 2 usage or file error (also when\n"
+    "standard output cannot be written).\n";
 
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "kovar3-asm: %s\n%s", message.c_str(), kUsage);
     return 2;
 }
 
-void Write(std::string_view text) {
+// Writes text to standard output; everything must arrive, or the program
+// fails with a message (a full disk, a closed pipe).
+int WriteOut(std::string_view text) {
+    errno = 0;
     std::fwrite(text.data(), 1, text.size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int err = errno != 0 ? errno : EIO;
+        std::fprintf(stderr, "kovar3-asm: Ошибка записи файла: стандартный вывод\n%s\n",
+                     FileErrorCause(err, true).c_str());
+        return 2;
+    }
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit must make a write fail (and its temporary file be
+    // removed), not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     bool disassemble = false, source = false, help = false;
     std::string output;
     bool outputGiven = false;
@@ -72,10 +88,8 @@ int main(int argc, char** argv) {
             files.emplace_back(arg);
         }
     }
-    if (help) {
-        Write(kUsage);
-        return 0;
-    }
+    if (help)
+        return WriteOut(kUsage);
     if (files.size() != 1)
         return UsageError(files.empty() ? "no input file" : "more than one input file");
     if (source && !disassemble)
@@ -94,8 +108,7 @@ int main(int argc, char** argv) {
         MachineState state;
         if (!LoadDmp(state, input))
             return 2;
-        Write(source ? MemoryAsSource(state) : ListMemory(state));
-        return std::fflush(stdout) == 0 ? 0 : 2;
+        return WriteOut(source ? MemoryAsSource(state) : ListMemory(state));
     }
 
     std::string text;

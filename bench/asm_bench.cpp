@@ -69,6 +69,35 @@ void BM_Assemble100kLines(benchmark::State& state) {
 }
 BENCHMARK(BM_Assemble100kLines)->Unit(benchmark::kMillisecond);
 
+// What the simulator asks after every Step: the line of PC in a program of
+// 10,000 lines, and the address of a line's instruction.
+void BM_SourceMapLookup(benchmark::State& state) {
+    std::string text;
+    for (int i = 0; i < 10000; ++i) {
+        if (i % 5 == 4) {
+            text += "        .word 1, 2   ; data\n";
+            continue;
+        }
+        text += 'l';
+        text += std::to_string(i);
+        text += ": LAL\n";
+    }
+    const AssembleResult program = Assemble(text, AsmBound::Unbounded);
+    if (!program.ok())
+        state.SkipWithError(FormatAsmError(program.errors.front()).c_str());
+    const SourceMap map(program);
+    uint32_t pc = 12345;
+    int line = 1;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(map.LineAt(pc % 48000));
+        benchmark::DoNotOptimize(map.InstructionOfLine(line));
+        pc = pc * 1664525u + 1013904223u;
+        line = line % 10000 + 1;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SourceMapLookup);
+
 void BM_DisassembleWord(benchmark::State& state) {
     std::mt19937 rng(1);
     std::vector<uint32_t> words(1 << 16);

@@ -220,6 +220,10 @@ AsmWindow::AsmWindow(TForm1& main, QWidget* parent) : QWidget(parent, Qt::Window
     Editor = new CodeEditor(split);
     Errors = new QListWidget(split);
     Errors->setToolTip(QStringLiteral("Щелчок: перейти к строке с ошибкой"));
+    // A long message (a list of allowed names) wraps at the list's width.
+    Errors->setWordWrap(true);
+    Errors->setResizeMode(QListView::Adjust);
+    Errors->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     split->addWidget(Editor);
     split->addWidget(Errors);
     split->setStretchFactor(0, 4);

@@ -2,7 +2,13 @@
 // by kovar3-run, and images written as text and assembled back.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -47,12 +53,12 @@ TEST(AsmTool, UsageAndExitCodes) {
     const Result r = Asm(dir, {bad, "-o", dir.file("bad.emu")});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, bad +
-                         ": line 2, column 3: unknown instruction 'FOO'; expected CALL, BRANCH, "
-                         "BRANCH_C, ALU, SHIFT, LOAD, SAVE, LAL, LAH, halt or a directive "
-                         "(.org, .word, .data, .byte, .space, .break)\n" +
+                         ": строка 2, столбец 3: неизвестная команда 'FOO'; ожидается CALL, "
+                         "BRANCH, BRANCH_C, ALU, SHIFT, LOAD, SAVE, LAL, LAH, halt или "
+                         "директива (.org, .word, .data, .byte, .space, .break)\n" +
                          bad +
-                         ": line 3, column 6: target address 536870912 out of range; "
-                         "expected 0 to 536870911 (0x1FFFFFFF)\n");
+                         ": строка 3, столбец 6: адрес перехода 536870912 вне допустимого "
+                         "диапазона; ожидается от 0 до 536870911 (0x1FFFFFFF)\n");
     EXPECT_FALSE(std::ifstream(dir.file("bad.emu")).good());            // nothing written
     EXPECT_EQ(Asm(dir, {WriteText(dir, "ok.kasm", "halt\n")}).code, 0); // check only
 }
@@ -95,9 +101,109 @@ seven:  .data 7
     const Result refused = Exec(dir, KOVAR3_RUN, {bad});
     EXPECT_EQ(refused.code, 2);
     EXPECT_EQ(refused.out, "");
-    EXPECT_NE(refused.err.find(bad + ": line 2, column 3: unknown instruction 'FOO'"),
+    EXPECT_NE(refused.err.find(bad + ": строка 2, столбец 3: неизвестная команда 'FOO'"),
               std::string::npos)
         << refused.err;
+}
+
+// Lowers this process's file-size limit while alive; a child started then
+// inherits it (and the default action of SIGXFSZ, which ends a program).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        const rlimit limit{bytes, old_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old_); }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+};
+
+// Unsets an environment variable while alive.
+class Unset {
+public:
+    explicit Unset(const char* name) : name_(name) {
+        if (const char* v = std::getenv(name))
+            old_ = v;
+        ::unsetenv(name);
+    }
+    ~Unset() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+    }
+    Unset(const Unset&) = delete;
+    Unset& operator=(const Unset&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// The command-line programs without a display, with a standard output that
+// cannot be written, and with files that may not grow.
+TEST(AsmTool, AnswersWithoutDisplayAndFailsLoudlyOnWriteErrors) {
+    TempDir dir;
+    const std::string src = WriteText(dir, "p.kasm", "halt\n");
+    const std::string image = dir.file("p.emu");
+    ASSERT_EQ(Asm(dir, {src, "-o", image}).code, 0);
+    const std::string writeFailed = "Ошибка записи файла: стандартный вывод\nдиск заполнен\n";
+#ifdef KOVAR3
+    const std::string simulator = KOVAR3;
+#else
+    const std::string simulator; // built without windows
+#endif
+    struct Case {
+        std::string program;
+        std::vector<std::string> args;
+        std::string out; // "/dev/full" or a file in the folder
+        bool smallFiles; // files may not grow past 1000 bytes
+        int code;
+        std::string stdoutStarts, stderrHas;
+    };
+    const Case cases[] = {
+        {simulator, {"--help"}, "", false, 0, "Usage: kovar3 [OPTION]... [IMAGE]\n", ""},
+        {simulator, {"-platform", "xcb", "--version"}, "", false, 0, "kovar3 ", ""},
+        {simulator, {"-h"}, "/dev/full", false, 1, "", "kovar3: " + writeFailed},
+        {KOVAR3_ASM, {"-d", image}, "/dev/full", false, 2, "", "kovar3-asm: " + writeFailed},
+        {KOVAR3_ASM, {"-d", "--source", image}, "/dev/full", false, 2, "", writeFailed},
+        {KOVAR3_ASM, {"--help"}, "/dev/full", false, 2, "", writeFailed},
+        {KOVAR3_ASM,
+         {src, "-o", dir.file("big.emu")},
+         "",
+         true,
+         2,
+         "",
+         "Ошибка записи файла: " + dir.file("big.emu") + "\nфайл слишком велик"},
+    };
+    for (const Case& c : cases) {
+        if (c.program.empty())
+            continue;
+        if (c.out == "/dev/full" && !std::filesystem::exists("/dev/full"))
+            continue;
+        const std::vector<std::string> before = dir.names();
+        Result r;
+        {
+            const Unset display("DISPLAY"), wayland("WAYLAND_DISPLAY"), platform("QT_QPA_PLATFORM");
+            std::optional<FileSizeLimit> limit;
+            if (c.smallFiles)
+                limit.emplace(1000);
+            r = Exec(dir, c.program, c.args, c.out);
+        }
+        const std::string what = c.program + " " + c.args.back() + " > " + c.out;
+        EXPECT_EQ(r.code, c.code) << what << "\n" << r.err;
+        EXPECT_EQ(r.out.rfind(c.stdoutStarts, 0), 0u) << what << "\n" << r.out;
+        EXPECT_NE(r.err.find(c.stderrHas), std::string::npos) << what << "\n" << r.err;
+        std::vector<std::string> after = dir.names(); // no file left behind
+        std::erase_if(after, [](const std::string& n) { return n.starts_with("std"); });
+        std::erase_if(after, [&](const std::string& n) {
+            return std::find(before.begin(), before.end(), n) != before.end();
+        });
+        EXPECT_EQ(after, std::vector<std::string>{}) << what;
+    }
 }
 
 // Random images (any bytes, marks of any value, odd tails) through

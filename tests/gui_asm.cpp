@@ -162,7 +162,11 @@ private slots:
         QCOMPARE(edited.count(), 0);
         QCOMPARE(src->Errors->count(), 2);
         QVERIFY(src->Errors->item(0)->text().startsWith(
-            QStringLiteral("line 3, column 7: unknown register 'TOX'")));
+            QStringLiteral("строка 3, столбец 7: неизвестный регистр 'TOX'")));
+        // The long message (every register name) wraps within the list's width.
+        const QRect first = src->Errors->visualItemRect(src->Errors->item(0));
+        QVERIFY(first.right() <= src->Errors->viewport()->width());
+        QVERIFY(first.height() >= 2 * src->Errors->fontMetrics().lineSpacing());
         QVERIFY(src->Status->text().contains(QStringLiteral("2")));
 
         QTest::mouseClick(src->Errors->viewport(), Qt::LeftButton, {},

@@ -213,9 +213,9 @@ TEST(AsmFiles, AnErrorLeavesTheMachineAsItWas) {
     std::string errors;
     const std::string bad = write("bad.kasm", "halt\nALU TOX, SOS, a\n");
     EXPECT_FALSE(AssembleFileInto(st, bad, errors));
-    EXPECT_EQ(errors, bad + ": line 2, column 5: unknown register 'TOX'; expected one of " +
-                          "TOS, SOS, 3OS, 4OS, TOR, SOR, 3OR, 4OR, UDR0, UDR1, UDR2, UDR3, PC, "
-                          "PSW, ZERO, none, or a code 0 to 15\n");
+    EXPECT_EQ(errors, bad + ": строка 2, столбец 5: неизвестный регистр 'TOX'; может быть, TOS? " +
+                          "Ожидается одно из: TOS, SOS, 3OS, 4OS, TOR, SOR, 3OR, 4OR, UDR0, UDR1, "
+                          "UDR2, UDR3, PC, PSW, ZERO, none или код от 0 до 15\n");
     EXPECT_FALSE(AssembleFileInto(st, dir.file("missing.kasm"), errors));
     EXPECT_NE(errors.find("Ошибка чтения файла: "), std::string::npos);
     EXPECT_EQ(st, before);
