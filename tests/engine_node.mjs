@@ -43,7 +43,7 @@ test('the module imports only what the page gives it', () => {
         WebAssembly.Module.imports(module).map((i) => `${i.module}.${i.name}`).sort(),
         ['wasi_snapshot_preview1.fd_close', 'wasi_snapshot_preview1.fd_seek',
             'wasi_snapshot_preview1.fd_write']);
-    assert.equal(k.kovar_version(), 1);
+    assert.equal(k.kovar_version(), 2);
 });
 
 test('every example runs as kovar3-run runs it', () => {
@@ -159,6 +159,24 @@ test('run, step back, restart and what they changed', () => {
     assert.equal(k.kovar_unsaved(), 1);
     assert.equal(k.kovar_trace_find(...put('maxstep'), 0, 0, 1), lines - 1);
     assert.equal(k.kovar_trace_find(...put('maxstep'), 0, 0, 0), -1);
+});
+
+test('the source map answers by address and by line', () => {
+    k.kovar_new();
+    const source = '; sum\nstart: LOAD UDR1, ZERO, limit\n\n  halt\nlimit: .data 12, 13\n .space 3\n';
+    assert.equal(k.kovar_assemble(...put(source), 1), 0);
+    const n = k.kovar_asm_span_count();
+    assert.deepEqual(Array.from(new Int32Array(k.memory.buffer, k.kovar_asm_spans(), 4 * n)),
+        [0, 4, 2, 0, /**/ 4, 4, 4, 0, /**/ 8, 4, 5, 2, /**/ 12, 4, 5, 2, /**/ 16, 3, 6, 4]);
+    assert.deepEqual(Array.from({ length: k.kovar_asm_label_count() }, (_, i) =>
+        [text(k.kovar_asm_label_name(i)), k.kovar_asm_label_address(i), k.kovar_asm_label_line(i)]),
+    [['start', 0, 2], ['limit', 8, 5]]);
+    assert.deepEqual([0, 7, 13, 18, 19].map(k.kovar_asm_line_at), [2, 4, 5, 6, 0]);
+    assert.deepEqual([2, 3, 4, 5].map(k.kovar_asm_instruction_of_line), [0, -1, 4, -1]);
+    k.kovar_set(MEMORY, 5, 1); // the halt edited: its line no longer holds it
+    assert.equal(k.kovar_asm_line_at(7), 0);
+    assert.equal(k.kovar_assemble(...put('FOO'), 0), 1);
+    assert.equal(k.kovar_asm_span_count(), 0);
 });
 
 test('images load with the desktop rules for short and long files', () => {

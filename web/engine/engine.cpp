@@ -29,7 +29,7 @@ namespace {
 
 using namespace kovar;
 
-constexpr int32_t kInterfaceVersion = 1;
+constexpr int32_t kInterfaceVersion = 2;
 
 struct Message {
     std::string text;
@@ -211,8 +211,10 @@ public:
         if (uint8_t* b = byte(what, index)) {
             const auto v = static_cast<uint8_t>(value & 0xFF);
             changed = std::exchange(*b, v) != v;
-            if (what == KOVAR_MEMORY)
-                memoryTouched_ = memoryTouched_ || changed;
+            if (what == KOVAR_MEMORY && changed) {
+                memoryTouched_ = true;
+                sourceMap_.DropBytes(static_cast<uint32_t>(index), 1);
+            }
         } else if (int32_t* w = word(what, index)) {
             changed = std::exchange(*w, value) != value;
         } else if (what == KOVAR_FL && index == 0) {
@@ -233,6 +235,17 @@ public:
     calc::PostfixList postfix_;
     std::array<std::string, 7> calc_{};
     AssembleResult assembly_;
+    SourceMap sourceMap_;
+    std::vector<int32_t> spanTable_; // the map's items as quadruples
+
+    void setSourceMap(SourceMap map) {
+        sourceMap_ = std::move(map);
+        spanTable_.clear();
+        for (const AsmSpan& s : sourceMap_.spans())
+            spanTable_.insert(spanTable_.end(),
+                              {static_cast<int32_t>(s.address), static_cast<int32_t>(s.size),
+                               s.line, static_cast<int32_t>(s.kind)});
+    }
 };
 
 Engine& engine() {
@@ -407,6 +420,7 @@ int32_t kovar_can_restart(void) {
 
 void kovar_new(void) {
     Engine& e = engine();
+    e.setSourceMap({});
     e.st_.Reset();
     e.log_.Clear();
     e.unsaved_ = false;
@@ -439,6 +453,7 @@ uint32_t kovar_save_image(void) {
 void kovar_load_image(const uint8_t* bytes, uint32_t length) {
     Engine& e = engine();
     DecodeImage(e.st_, bytes, bytes == nullptr ? 0 : length);
+    e.setSourceMap({});
     e.unsaved_ = false;
     e.machineReplaced();
 }
@@ -517,6 +532,7 @@ int32_t kovar_trace_find(const char* text, uint32_t length, uint32_t from, int32
 int32_t kovar_assemble(const char* text, uint32_t length, int32_t apply) {
     Engine& e = engine();
     e.assembly_ = Assemble(view(text, length));
+    e.setSourceMap(e.assembly_.ok() ? SourceMap(e.assembly_) : SourceMap());
     if (e.assembly_.ok() && apply != 0) {
         ApplyProgram(e.assembly_, e.st_);
         e.userEdited();
@@ -566,6 +582,51 @@ int32_t kovar_asm_bytes(void) {
         for (const AsmRegion& r : a.regions)
             bytes += r.bytes.size();
     return static_cast<int32_t>(bytes);
+}
+
+int32_t kovar_asm_span_count(void) {
+    return static_cast<int32_t>(engine().spanTable_.size() / 4);
+}
+
+const int32_t* kovar_asm_spans(void) {
+    return engine().spanTable_.data();
+}
+
+namespace {
+const AsmLabel* asmLabel(int32_t index) {
+    const std::vector<AsmLabel>& labels = engine().sourceMap_.labels();
+    return index >= 0 && static_cast<std::size_t>(index) < labels.size()
+               ? &labels[static_cast<std::size_t>(index)]
+               : nullptr;
+}
+} // namespace
+
+int32_t kovar_asm_label_count(void) {
+    return static_cast<int32_t>(engine().sourceMap_.labels().size());
+}
+
+uint32_t kovar_asm_label_name(int32_t index) {
+    const AsmLabel* label = asmLabel(index);
+    return engine().give(label ? label->name : std::string());
+}
+
+int32_t kovar_asm_label_address(int32_t index) {
+    const AsmLabel* label = asmLabel(index);
+    return label ? static_cast<int32_t>(label->address) : 0;
+}
+
+int32_t kovar_asm_label_line(int32_t index) {
+    const AsmLabel* label = asmLabel(index);
+    return label ? label->line : 0;
+}
+
+int32_t kovar_asm_line_at(int32_t address) {
+    return engine().sourceMap_.LineAt(static_cast<uint32_t>(address));
+}
+
+int32_t kovar_asm_instruction_of_line(int32_t line) {
+    const std::optional<uint32_t> address = engine().sourceMap_.InstructionOfLine(line);
+    return address ? static_cast<int32_t>(*address) : -1;
 }
 
 uint32_t kovar_disassemble(int32_t word) {

@@ -31,8 +31,8 @@ extern "C" {
 
 // ---- the interface itself ----
 
-// The version of this interface: 1 for what web/engine.md describes first;
-// raised when functions are added.
+// The version of this interface: 1 as first published, 2 with the source
+// map; raised when functions are added.
 KOVAR_EXPORT(kovar_version) int32_t kovar_version(void);
 
 // A buffer of at least `size` bytes for text or bytes going in; reused by the
@@ -193,6 +193,35 @@ KOVAR_EXPORT(kovar_asm_error_text) uint32_t kovar_asm_error_text(int32_t index);
 // bytes laid down.
 KOVAR_EXPORT(kovar_asm_start) int32_t kovar_asm_start(void);
 KOVAR_EXPORT(kovar_asm_bytes) int32_t kovar_asm_bytes(void);
+
+// The source map of the last assembly without errors (interface version 2).
+// Its items: one per instruction and per directive item (`.word a, b` gives
+// two, `.space n` one), in source order, as int32 quadruples
+// [address, size in bytes, line from 1, kind] at kovar_asm_spans(), kind 0
+// instruction, 1 .word, 2 .data, 3 .byte, 4 .space (bytes skipped, not
+// written), as assembled. An edit of a memory byte through kovar_set or
+// kovar_set_text drops the items holding it from the lookups below; New, a
+// load and a failed assembly empty the map.
+enum {
+    KOVAR_ITEM_INSTRUCTION = 0,
+    KOVAR_ITEM_WORD = 1,
+    KOVAR_ITEM_DATA = 2,
+    KOVAR_ITEM_BYTE = 3,
+    KOVAR_ITEM_SPACE = 4
+};
+KOVAR_EXPORT(kovar_asm_span_count) int32_t kovar_asm_span_count(void);
+KOVAR_EXPORT(kovar_asm_spans) const int32_t* kovar_asm_spans(void);
+// The labels, in source order: name (as written), address, line.
+KOVAR_EXPORT(kovar_asm_label_count) int32_t kovar_asm_label_count(void);
+KOVAR_EXPORT(kovar_asm_label_name) uint32_t kovar_asm_label_name(int32_t index);
+KOVAR_EXPORT(kovar_asm_label_address) int32_t kovar_asm_label_address(int32_t index);
+KOVAR_EXPORT(kovar_asm_label_line) int32_t kovar_asm_label_line(int32_t index);
+// The line that laid down the byte at an address (a .space line for a byte
+// it skipped), 0 when none did or the item was dropped.
+KOVAR_EXPORT(kovar_asm_line_at) int32_t kovar_asm_line_at(int32_t address);
+// The address of the instruction on a line, -1 when the line holds none.
+KOVAR_EXPORT(kovar_asm_instruction_of_line)
+int32_t kovar_asm_instruction_of_line(int32_t line);
 
 // The text of one instruction word.
 KOVAR_EXPORT(kovar_disassemble) uint32_t kovar_disassemble(int32_t word);
