@@ -16,7 +16,7 @@ packages=(cmake ninja-build g++ qt6-base-dev libgtest-dev libbenchmark-dev fonts
 packages+=(librsvg2-bin desktop-file-utils shared-mime-info libxml2-utils groff-base dpkg-dev file)
 # The WebAssembly build of the libraries and programs (the browser edition's
 # engine), and Node to run it in the tests.
-packages+=(clang-19 lld-19 wasi-libc libc++-19-dev-wasm32 libc++abi-19-dev-wasm32 libclang-rt-19-dev-wasm32 nodejs)
+packages+=(clang-19 lld-19 llvm-19 wasi-libc libc++-19-dev-wasm32 libc++abi-19-dev-wasm32 libclang-rt-19-dev-wasm32 nodejs)
 
 install_missing() {
     local missing=()
