@@ -105,14 +105,6 @@ inline const char* CliWrapper() {
     return wrapper != nullptr && *wrapper != '\0' ? wrapper : nullptr;
 }
 
-// Skips a case that checks what a program under the wrapper cannot do at all
-// (a WebAssembly program has no signals, no owners or modes of files).
-#define KOVAR_SKIP_UNDER_WRAPPER(reason)                                                           \
-    do {                                                                                           \
-        if (::kovar::test::CliWrapper() != nullptr)                                                \
-            GTEST_SKIP() << "not under " << ::kovar::test::CliWrapper() << ": " << (reason);       \
-    } while (false)
-
 // Runs `program` with the arguments; its standard output goes to `outName`
 // (a file in the folder unless given, /dev/full for a full disk).
 inline Result Exec(const TempDir& dir, std::string program, const std::vector<std::string>& args,
