@@ -124,7 +124,7 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, std::siz
     if (exists && !S_ISREG(old.st_mode))
         return fail(cause, NotRegularCause(S_ISDIR(old.st_mode)));
     // A file the user may not write is not replaced behind their back.
-    if (exists && ::access(target.c_str(), W_OK) != 0)
+    if (exists && platform::WriteAccess(target) != 0)
         return fail(cause, errno == EACCES ? std::string("файл защищён от записи")
                                            : FileErrorCause(errno, true));
 

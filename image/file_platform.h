@@ -22,6 +22,10 @@ int KeepOwnerAndMode(int fd, const struct stat& old);
 // returns 0 or an errno value.
 int SetNewFileMode(int fd);
 
+// Whether the process may write the existing file: 0, or -1 with errno set,
+// as access(name, W_OK) answers.
+int WriteAccess(const std::string& name);
+
 // A file-size limit makes a write fail instead of ending the program.
 void KeepRunningPastFileSizeLimit();
 

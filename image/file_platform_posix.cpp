@@ -25,6 +25,10 @@ int SetNewFileMode(int fd) {
     return ::fchmod(fd, 0666 & ~mask) == 0 ? 0 : errno;
 }
 
+int WriteAccess(const std::string& name) {
+    return ::access(name.c_str(), W_OK);
+}
+
 void KeepRunningPastFileSizeLimit() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
