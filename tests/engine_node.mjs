@@ -134,6 +134,10 @@ test('run, step back, restart and what they changed', () => {
     assert.deepEqual(messages(), [[ERROR, 'MaxStep:1000']]);
     assert.equal(k.kovar_last_steps(), 1000);
     assert.equal(trace().at(-1), 'MaxStep:1000');
+    const all = trace();
+    assert.equal(text(k.kovar_trace_since(all.length - 2)), all.slice(-2).join('\n'));
+    assert.equal(text(k.kovar_trace_range(3, 2)), all.slice(3, 5).join('\n'));
+    assert.equal(k.kovar_trace_since(all.length), 0);
     const lines = k.kovar_trace_count();
     const image = bytes(k.kovar_save_image());
     assert.equal(image.length, 2148);

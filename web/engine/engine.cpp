@@ -266,6 +266,8 @@ int32_t kovar_version(void) {
 }
 
 char* kovar_input(uint32_t size) {
+    if (size > kMaxSourceBytes + 1)
+        return nullptr; // no text the engine takes is longer
     std::vector<char>& in = engine().input;
     if (in.size() < static_cast<std::size_t>(size) + 1)
         in.resize(static_cast<std::size_t>(size) + 1);
@@ -482,8 +484,9 @@ uint32_t kovar_trace_generation(void) {
 
 uint32_t kovar_trace_range(uint32_t first, uint32_t count) {
     Engine& e = engine();
-    const std::size_t end =
-        std::min<std::size_t>(e.log_.size(), static_cast<std::size_t>(first) + count);
+    // In 64 bits: first + count may pass 2^32 (kovar_trace_since asks for all).
+    const auto end = static_cast<std::size_t>(
+        std::min<uint64_t>(e.log_.size(), uint64_t{first} + uint64_t{count}));
     std::size_t bytes = 0;
     for (std::size_t i = first; i < end; ++i)
         bytes += e.log_.line(i).size() + 1;

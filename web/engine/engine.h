@@ -36,7 +36,8 @@ extern "C" {
 KOVAR_EXPORT(kovar_version) int32_t kovar_version(void);
 
 // A buffer of at least `size` bytes for text or bytes going in; reused by the
-// next kovar_input. Never fails for sizes up to 64 MiB + 1.
+// next kovar_input. Null above 64 MiB + 1 bytes (the longest program text
+// the assembler takes, and one byte more to tell a longer one).
 KOVAR_EXPORT(kovar_input) char* kovar_input(uint32_t size);
 
 // Where the last text or bytes returned lie (zero-terminated).
