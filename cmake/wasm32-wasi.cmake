@@ -20,8 +20,10 @@ find_program(CMAKE_CXX_COMPILER NAMES clang++-19 clang++ REQUIRED)
 find_program(KOVAR_WASM_LD NAMES wasm-ld-19 wasm-ld REQUIRED)
 # An archiver that reads clang 19's objects, also the bitcode of link-time
 # optimisation (the system's default llvm-ar may be older).
-find_program(CMAKE_AR NAMES llvm-ar-19 REQUIRED)
-find_program(CMAKE_RANLIB NAMES llvm-ranlib-19 REQUIRED)
+find_program(KOVAR_WASM_AR NAMES llvm-ar-19 REQUIRED)
+find_program(KOVAR_WASM_RANLIB NAMES llvm-ranlib-19 REQUIRED)
+set(CMAKE_AR ${KOVAR_WASM_AR} CACHE FILEPATH "Archiver" FORCE)
+set(CMAKE_RANLIB ${KOVAR_WASM_RANLIB} CACHE FILEPATH "Archive indexer" FORCE)
 set(CMAKE_C_COMPILER_TARGET ${kovar_wasm_triple})
 set(CMAKE_CXX_COMPILER_TARGET ${kovar_wasm_triple})
 # Debian puts wasi-libc under /usr/include/wasm32-wasi and /usr/lib/wasm32-wasi,
