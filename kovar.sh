@@ -16,6 +16,9 @@ packages+=(qt6-translations-l10n)
 # The icon's PNG sizes, the checks of the desktop entry and the file type,
 # the manual pages, and the Debian package (dpkg-shlibdeps needs dpkg-dev and file).
 packages+=(librsvg2-bin desktop-file-utils shared-mime-info libxml2-utils groff-base dpkg-dev file)
+# The WebAssembly build of the libraries and programs (the browser edition's
+# engine), and Node to run it in the tests.
+packages+=(clang-19 lld-19 llvm-19 wasi-libc libc++-19-dev-wasm32 libc++abi-19-dev-wasm32 libclang-rt-19-dev-wasm32 nodejs)
 
 install_missing() {
     local missing=()

@@ -1,6 +1,7 @@
 #include "asm_names.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "isa.h"
 
@@ -131,7 +132,7 @@ unsigned Distance(const std::u32string& a, const std::u32string& b, unsigned lim
         return limit + 1;
     // Three rows of the table: i - 2, i - 1 and i.
     std::u32string::size_type width = lb + 1;
-    std::basic_string<unsigned> rows(3 * width, 0);
+    std::vector<unsigned> rows(3 * width, 0);
     unsigned* older = rows.data();
     unsigned* prev = older + width;
     unsigned* cur = prev + width;

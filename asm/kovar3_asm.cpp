@@ -1,7 +1,6 @@
 // kovar3-asm: assembles program text into a memory image, and shows an image
 // as a listing or as program text.
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -10,6 +9,7 @@
 #include "assembler.h"
 #include "atomic_file.h"
 #include "disassembler.h"
+#include "file_platform.h"
 #include "memory_image.h"
 #include "show_error.h"
 
@@ -58,7 +58,7 @@ int WriteOut(std::string_view text) {
 int main(int argc, char** argv) {
     // A file-size limit must make a write fail (and its temporary file be
     // removed), not end the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    platform::KeepRunningPastFileSizeLimit();
     bool disassemble = false, source = false, help = false;
     std::string output;
     bool outputGiven = false;

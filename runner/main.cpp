@@ -2,7 +2,6 @@
 // one image, checks many against expected values, or makes an expectation
 // file from a model solution (`--help` tells all).
 #include <cerrno>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -12,6 +11,7 @@
 #include "atomic_file.h"
 #include "check.h"
 #include "expect.h"
+#include "file_platform.h"
 #include "hex_op.h"
 #include "load_program.h"
 #include "make_expect.h"
@@ -192,7 +192,7 @@ int makeExpect(const Options& o, const TestFile& file) {
 
 int main(int argc, char** argv) {
     // A file-size limit must make a write fail, not end the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    platform::KeepRunningPastFileSizeLimit();
     static char outBuffer[1 << 16];
     std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
 
