@@ -7,6 +7,9 @@
 #                          the simulator (loading IMAGE when given)
 #   ./kovar.sh sanitize    build and run all tests under ASan and UBSan
 #   ./kovar.sh package     build everything and make a Debian package in build/
+#   ./kovar.sh web [--build]
+#                          build the browser edition into web/dist/ and serve it
+#                          at http://127.0.0.1:8080/ (--build: only build it)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -15,9 +18,17 @@ packages=(cmake ninja-build g++ qt6-base-dev libgtest-dev libbenchmark-dev fonts
 # the manual pages, and the Debian package (dpkg-shlibdeps needs dpkg-dev and file).
 packages+=(librsvg2-bin desktop-file-utils shared-mime-info libxml2-utils groff-base dpkg-dev file)
 
-install_missing() {
+# The browser edition: the engine's WebAssembly toolchain, Node and npm for
+# the page's build; the tests drive Debian's Chromium.
+wasm_packages=(clang-19 lld-19 wasi-libc libc++-19-dev-wasm32 libc++abi-19-dev-wasm32 libclang-rt-19-dev-wasm32)
+web_packages=(cmake ninja-build "${wasm_packages[@]}" nodejs)
+packages+=("${wasm_packages[@]}" nodejs chromium)
+
+install_missing() { # packages (all of the list above when none are given)
+    local wanted=("$@")
+    [ ${#wanted[@]} -gt 0 ] || wanted=("${packages[@]}")
     local missing=()
-    for p in "${packages[@]}"; do
+    for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -40,6 +51,14 @@ build_targets() { # folder, targets...
     shift
     cmake -S . -B "$dir" -G Ninja
     cmake --build "$dir" -j "$(nproc)" --target "$@"
+}
+
+# The engine for the page (cmake/wasm32-wasi.cmake), then the page itself.
+build_web() {
+    cmake -S . -B build-wasm -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/wasm32-wasi.cmake \
+        -DKOVAR_GUI=OFF -DKOVAR_BENCH=OFF
+    cmake --build build-wasm -j "$(nproc)" --target kovar-engine
+    web/build.sh build-wasm/web/engine/kovar-engine.wasm web/dist
 }
 
 run_tests() {
@@ -68,8 +87,16 @@ package)
     build build
     (cd build && cpack -G DEB)
     ;;
+web)
+    install_missing "${web_packages[@]}"
+    build_web
+    [ "${2:-}" = "--build" ] && exit 0
+    echo "KOVAR 3 in the browser: http://127.0.0.1:8080/"
+    cd web
+    exec npx --no-install vite preview --host 127.0.0.1 --port 8080 --strictPort
+    ;;
 *)
-    echo "usage: $0 test | run [IMAGE] | sanitize | package" >&2
+    echo "usage: $0 test | run [IMAGE] | sanitize | package | web [--build]" >&2
     exit 2
     ;;
 esac
