@@ -113,7 +113,7 @@ export class App {
     const hint = "Вкл/откл вывод отладочной информации";
     const clear = el("button", { type: "button", class: "icon", text: "✕", "aria-label": "Очистить отладочную информацию", title: "Очистить отладочную информацию" });
     clear.addEventListener("click", () => this.command(() => this.BitBtn4Click()));
-    const find = el("button", { type: "button", class: "icon", text: "🔍", "aria-label": "Найти в отладочной информации", title: "Найти (Ctrl+F)" });
+    const find = el("button", { type: "button", text: "Найти", "aria-label": "Найти в отладочной информации", title: "Найти (Ctrl+F)" });
     find.addEventListener("click", () => this.trace.openFind());
     const tracePanel = el(
       "section",

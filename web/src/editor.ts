@@ -117,8 +117,34 @@ const errorLines = StateField.define<DecorationSet>({
   provide: (f) => EditorView.decorations.from(f),
 });
 
-export function createEditor(parent: HTMLElement, text: string, onChange: () => void, onAssemble: () => void): EditorView {
+// The editor's look, from the page's colours (custom properties reach into
+// the editor's shadow root).
+const theme = EditorView.theme({
+  "&": { height: "100%", backgroundColor: "var(--field)", color: "var(--fg)", fontSize: "14px" },
+  "&.cm-focused": { outline: "2px solid var(--accent)", outlineOffset: "-2px" },
+  ".cm-scroller": { fontFamily: "var(--mono)" },
+  ".cm-gutters": { backgroundColor: "var(--panel)", color: "var(--muted)", borderRight: "1px solid var(--line)" },
+  ".cm-activeLine, .cm-activeLineGutter": { backgroundColor: "transparent" },
+  ".cm-content": { caretColor: "var(--fg)" },
+  ".cm-cursor, .cm-dropCursor": { borderLeftColor: "var(--fg)" },
+  "& .cm-selectionBackground, &.cm-focused .cm-selectionBackground, & .cm-content ::selection": { backgroundColor: "var(--selection)" },
+  ".cm-error-line": { backgroundColor: "var(--error-line)" },
+  ".tok-comment": { color: "var(--tok-comment)", fontStyle: "italic" },
+  ".tok-label": { color: "var(--tok-label)", fontWeight: "bold" },
+  ".tok-instruction": { color: "var(--tok-instruction)", fontWeight: "bold" },
+  ".tok-directive": { color: "var(--tok-directive)", fontWeight: "bold" },
+  ".tok-number": { color: "var(--tok-number)" },
+  ".tok-quoted": { color: "var(--tok-quoted)" },
+  ".tok-register": { color: "var(--tok-register)" },
+});
+
+// The editor lives in a shadow root of `host`: there its styles go into a
+// constructed style sheet, which the page's policy (no inline styles)
+// allows, where a <style> element in the document would be refused.
+export function createEditor(host: HTMLElement, text: string, onChange: () => void, onAssemble: () => void): EditorView {
+  const root = host.attachShadow({ mode: "open" });
   const extensions: Extension[] = [
+    theme,
     lineNumbers(),
     history(),
     drawSelection(),
@@ -137,7 +163,7 @@ export function createEditor(parent: HTMLElement, text: string, onChange: () => 
       if (u.docChanged) onChange();
     }),
   ];
-  return new EditorView({ parent, state: EditorState.create({ doc: text, extensions }) });
+  return new EditorView({ parent: root, root, state: EditorState.create({ doc: text, extensions }) });
 }
 
 // Puts the cursor at a line and column (both from 1; columns count characters).

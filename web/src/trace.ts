@@ -133,12 +133,10 @@ export class TraceView {
   }
 
   private layout() {
-    const probe = this.rows[0] ?? this.rowsBox.appendChild(el("div", { class: "trace-row", text: "X" }));
-    this.rowHeight = probe.getBoundingClientRect().height || 16;
+    this.rowHeight = parseFloat(getComputedStyle(this.scroller).lineHeight) || 17;
     const want = Math.ceil(this.scroller.clientHeight / this.rowHeight) + 1;
     while (this.rows.length < want) this.rows.push(this.rowsBox.appendChild(el("div", { class: "trace-row" })));
     while (this.rows.length > want) this.rows.pop()!.remove();
-    this.rowsBox.style.height = `${this.scroller.clientHeight}px`;
     this.sync(false);
   }
 
@@ -149,10 +147,9 @@ export class TraceView {
   // The first line in sight for the scroll position.
   private firstLine(): number {
     const n = this.length;
-    const visible = this.visibleRows();
-    const room = Math.max(0, n - visible);
     const height = this.contentHeight();
-    if (height < kMaxScrollHeight) return Math.min(room, Math.floor(this.scroller.scrollTop / this.rowHeight));
+    if (height < kMaxScrollHeight) return Math.max(0, Math.min(n - 1, Math.floor(this.scroller.scrollTop / this.rowHeight)));
+    const room = Math.max(0, n - this.visibleRows());
     const range = height - this.scroller.clientHeight;
     return range <= 0 ? 0 : Math.min(room, Math.round((this.scroller.scrollTop / range) * room));
   }
@@ -188,7 +185,7 @@ export class TraceView {
         }
     }
     const height = this.contentHeight();
-    this.spacer.style.height = `${Math.max(0, height - this.scroller.clientHeight)}px`;
+    this.spacer.style.height = `${height}px`;
     if (this.current >= this.length) this.current = -1;
     if (toBottom) this.scroller.scrollTop = height;
     this.render();
@@ -207,15 +204,15 @@ export class TraceView {
     const n = this.length;
     const first = this.firstLine();
     const needle = this.findBar.hidden ? "" : this.findField.value;
-    const smooth = this.contentHeight() < kMaxScrollHeight ? this.scroller.scrollTop - first * this.rowHeight : 0;
-    this.rowsBox.style.transform = `translateY(${-Math.max(0, Math.min(smooth, this.rowHeight))}px)`;
+    const linear = this.contentHeight() < kMaxScrollHeight;
+    this.rowsBox.style.top = `${linear ? first * this.rowHeight : this.scroller.scrollTop}px`;
     const lines = this.source.lines(first, Math.min(this.rows.length, n - first));
     for (let r = 0; r < this.rows.length; r++) {
       const row = this.rows[r];
       const i = first + r;
       if (i >= n || r >= lines.length) {
         if (row.textContent) row.textContent = "";
-        row.className = "trace-row";
+        row.className = "trace-row unused";
         delete row.dataset.line;
         continue;
       }
