@@ -218,7 +218,7 @@ export class App {
     history.replaceState(null, "", location.pathname + location.search);
     if (!result) return;
     if ("error" in result) {
-      await showNotice(result.error);
+      void showNotice(result.error);
       return;
     }
     setText(this.editor, result.source);
@@ -349,6 +349,13 @@ export class App {
   async N11Click() {
     if (!(await this.mayDiscardChanges())) return;
     this.imageInput.value = "";
+    // A browser opens its file chooser only right after the user's own
+    // action; where a key does not count as one, the button is offered.
+    if (navigator.userActivation && !navigator.userActivation.isActive) {
+      this.fileNote.textContent = "Браузер не дал открыть выбор файла: нажмите кнопку «Загрузить».";
+      this.buttons.get("Загрузить")!.focus();
+      return;
+    }
     this.imageInput.click();
   }
 

@@ -58,6 +58,14 @@ export class MachineView {
       });
       onExit(input, () => this.RAMExit(i));
       input.addEventListener("input", () => input.classList.remove("changed"));
+      // A click into a cell selects its two digits, so typing replaces them
+      // (the cell holds no more than two characters).
+      input.addEventListener("mousedown", (ev) => {
+        if (document.activeElement === input) return;
+        ev.preventDefault();
+        input.focus();
+        input.select();
+      });
       const tip = () => (input.title = this.memoryTip(this.base + i));
       input.addEventListener("pointerenter", tip);
       input.addEventListener("focus", tip);

@@ -81,6 +81,7 @@ export class WorkStore {
       navigator.locks
         .request(kLock, options, (lock) => {
           if (!lock) {
+            this.onOwnerChange(false); // another tab owns the work
             resolve(false);
             return undefined;
           }
