@@ -1,12 +1,10 @@
 // Infix-to-postfix conversion and in-place postfix evaluation.
 #include "rpn.h"
 
-#include <charconv>
 #include <cmath>
-#include <limits>
-#include <system_error>
 #include <utility>
 
+#include "extended.h"
 #include "show_error.h"
 
 namespace kovar::calc {
@@ -137,91 +135,13 @@ std::optional<double> ReadOperand(std::string_view text) {
     if (!parts || !parts->hasNonZeroDigit) {
         return (parts && parts->negative) ? -0.0 : 0.0;
     }
-    // from_chars reads "." as the point whatever the locale; it takes the
-    // text without its leading spaces and sign.
-    double value = 0.0;
-    const char* first = parts->rest.data();
-    const char* last = first + parts->rest.size();
-    const std::from_chars_result read =
-        std::from_chars(first, last, value, std::chars_format::general);
-    if (read.ec == std::errc::result_out_of_range || read.ptr != last) {
-        if (parts->leadExponent > 0) {
-            return std::nullopt;
-        }
-        value = 0.0;
-    } else if (read.ec != std::errc{}) {
-        value = 0.0;
-    }
-    if (std::isinf(value)) {
+    // Read without the leading spaces and sign, "." as the point whatever
+    // the locale.
+    const std::optional<double> value = ReadDecimal(parts->rest);
+    if (!value) {
         return std::nullopt;
     }
-    return parts->negative ? -value : value;
-}
-
-// Adds one unit in the last digit of a fixed-point text such as "-0.01562".
-void IncrementLastDigit(std::string& text) {
-    for (std::size_t i = text.size(); i-- > 0;) {
-        char& c = text[i];
-        if (c == '.') {
-            continue;
-        }
-        if (c == '-') {
-            text.insert(i + 1, 1, '1');
-            return;
-        }
-        if (c != '9') {
-            ++c;
-            return;
-        }
-        c = '0';
-    }
-    text.insert(0, 1, '1');
-}
-
-// The fixed-point text with exactly five decimals, rounded to nearest with
-// halves away from zero (0.015625 gives 0.01563).
-std::string FixedFiveDecimals(long double value) {
-    std::array<char, 64> buffer{};
-    // A tie at the fifth decimal is an exact multiple of 1/200000 with an odd
-    // numerator; being binary, it is then an odd multiple of 1/64 (5^5 divides
-    // the numerator), and its exact text has six decimals ending in 5.
-    const long double scaled = std::fabs(value) * 64;
-    const bool tie = scaled == std::floor(scaled) && std::fmod(scaled, 2.0L) == 1.0L;
-    const int precision = tie ? 6 : 5;
-    const std::to_chars_result written = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
-                                                       value, std::chars_format::fixed, precision);
-    std::string text(buffer.data(), written.ptr);
-    if (tie) {
-        text.pop_back(); // the final 5
-        IncrementLastDigit(text);
-    }
-    return text;
-}
-
-// An extended value carries about 18 significant decimal digits; from 1e18 up
-// its fixed-point text shows it rounded to 18 significant digits followed by
-// zeros, so that 1e20 * 1e20 reads 1000... and not the 9999... of the binary
-// value's exact expansion.
-std::string FixedLarge(long double value) {
-    std::array<char, 64> buffer{};
-    const std::to_chars_result written = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
-                                                       value, std::chars_format::scientific, 17);
-    const std::string_view sci(buffer.data(),
-                               static_cast<std::size_t>(written.ptr - buffer.data()));
-    const std::size_t e = sci.find('e');
-    int exponent = 0;
-    std::from_chars(sci.data() + e + 1 + (sci[e + 1] == '+' ? 1 : 0), sci.data() + sci.size(),
-                    exponent);
-    std::string text;
-    for (char c : sci.substr(0, e)) {
-        if (c != '.') {
-            text += c;
-        }
-    }
-    const std::size_t integerDigits = static_cast<std::size_t>(exponent) + 1; // at least 19
-    text.append(integerDigits - 18, '0');
-    text += ".00000";
-    return text;
+    return parts->negative ? -*value : *value;
 }
 
 bool IsVariable(std::string_view entry, char upperName) {
@@ -424,18 +344,23 @@ bool IsNumberText(std::string_view text) {
     return SplitNumber(text).has_value();
 }
 
-std::string ResultText(long double value) {
-    std::string text = std::fabs(value) >= 1e18L ? FixedLarge(value) : FixedFiveDecimals(value);
-    // Every negative value keeps its sign, also one that rounds to zero; only
-    // an exact zero (also -0, as 0 * -1 gives) is written without one.
-    if (text[0] == '-' && !(value < 0)) {
-        text.erase(0, 1);
-    }
+namespace {
+
+std::string ResultText(const Extended& value) {
+    std::string text = FixedText(value);
     if (text.size() < kEntryChars) {
         text.insert(0, kEntryChars - text.size(), ' ');
     }
     text.resize(kEntryChars);
     return text;
+}
+
+} // namespace
+
+std::string ResultText(long double value) {
+    // Every negative value keeps its sign, also one that rounds to zero; only
+    // an exact zero (also -0, as 0 * -1 gives) is written without one.
+    return ResultText(ToExtended(value));
 }
 
 std::string_view FaultMessage(ArithmeticFault fault) {
@@ -476,8 +401,8 @@ Evaluation Evaluate(PostfixList& list, std::string_view a, std::string_view b, s
         // operands are read even when it is none of the four symbols. A
         // missing operand (before entry 1) or one that is not a number counts
         // as 0.
-        long double x = 0;
-        long double y = 0;
+        double x = 0;
+        double y = 0;
         if (k >= 3) {
             const std::optional<double> value = ReadOperand(list[k - 3]);
             if (!value) {
@@ -494,27 +419,17 @@ Evaluation Evaluate(PostfixList& list, std::string_view a, std::string_view b, s
         }
 
         const char op = entry.size() == 1 ? entry[0] : '\0';
-        std::optional<long double> result;
-        switch (op) {
-        case '+': result = x + y; break;
-        case '-': result = x - y; break;
-        case '*': result = x * y; break;
-        case '/':
+        if (op == '/' && y == 0) {
             // Tested here rather than trapped: the operands are finite, so
             // the divisor being zero is the only way to fault.
-            if (y == 0) {
-                return {x == 0 ? ArithmeticFault::InvalidOperation
-                               : ArithmeticFault::DivisionByZero,
-                        {}};
-            }
-            result = x / y;
-            break;
-        default: break;
+            return {x == 0 ? ArithmeticFault::InvalidOperation : ArithmeticFault::DivisionByZero,
+                    {}};
         }
-        if (result) {
-            // Two doubles never overflow the extended range; a result beyond
-            // the range of double is written like any other large result.
-            list.Set(k - 1, ResultText(*result));
+        if (op == '+' || op == '-' || op == '*' || op == '/') {
+            // Computed in extended precision: two doubles never overflow its
+            // range, and a result beyond the range of double is written like
+            // any other large result.
+            list.Set(k - 1, ResultText(Compute(x, op, y)));
         }
 
         for (std::size_t j = k - 1; j >= 3; --j) {

@@ -1,5 +1,6 @@
 #include "atomic_file.h"
 
+#include "file_platform.h"
 #include "show_error.h"
 
 #include <algorithm>
@@ -69,12 +70,6 @@ int resolveTarget(std::string& name, struct stat& st, bool& exists) {
     }
 }
 
-mode_t currentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
 // Makes the data durable in its folder once renamed; a folder that cannot be
 // synced (some file systems refuse) does not make the save fail.
 void syncFolder(const std::string& dir) {
@@ -138,7 +133,7 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, std::siz
         slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     // A short name of our own, so that a target name of any valid length works.
     std::string temp = dir + ".kovar-save-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    const int fd = platform::MakeTempFile(temp);
     if (fd < 0) {
         const int err = errno;
         return fail(cause, err == EACCES || err == EPERM ? std::string("папка защищена от записи")
@@ -148,13 +143,8 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, std::siz
     int err = 0;
     if (!writeAll(fd, static_cast<const char*>(data), size))
         err = errno;
-    // The owner first: changing it clears the set-id bits that the mode then
-    // puts back. Only root may give a file away; others keep what they may.
-    if (err == 0 && exists && ::fchown(fd, old.st_uid, old.st_gid) != 0)
-        (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
-    const mode_t mode = exists ? old.st_mode & 07777 : 0666 & ~currentUmask();
-    if (err == 0 && ::fchmod(fd, mode) != 0)
-        err = errno;
+    if (err == 0)
+        err = exists ? platform::KeepOwnerAndMode(fd, old) : platform::SetNewFileMode(fd);
     if (err == 0 && ::fsync(fd) != 0)
         err = errno;
     if (::close(fd) != 0 && err == 0)

@@ -2,15 +2,9 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <charconv>
-#include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
-#include <system_error>
 
-#include "hex_op.h"
-#include "show_error.h"
+#include "converter.h"
 #include "ui_support.h"
 
 using kovar::ui::Q;
@@ -18,20 +12,20 @@ using kovar::ui::S;
 
 namespace {
 
-constexpr std::string_view kDecInputError = "Ошибка при вводе десятичного числа";
+// The window's three edit fields as the converter's handlers see them.
+class WindowFields : public kovar::ConverterFields {
+public:
+    explicit WindowFields(TForm2& form) : form_(form) {}
+    std::string Text(Field field) const override { return S(edit(field)->text()); }
+    void SetText(Field field, const std::string& text) override { edit(field)->setText(Q(text)); }
+    void ShowFault(const std::string& message) override { form_.showFault(Q(message)); }
 
-// Reads a signed 32-bit decimal integer: an optional leading '-', then one
-// or more digits and nothing else, within -2147483648..2147483647. Leading
-// zeros and "-0" read as the number they spell, as a user would expect.
-std::optional<int32_t> ReadInt32(std::string_view text) {
-    int32_t value = 0;
-    const char* first = text.data();
-    const char* last = first + text.size();
-    const auto [end, error] = std::from_chars(first, last, value, 10);
-    if (error != std::errc() || end != last)
-        return std::nullopt;
-    return value;
-}
+private:
+    QLineEdit* edit(Field field) const {
+        return field == Dec ? form_.EditDec : field == Hex ? form_.EditHex : form_.EditBin;
+    }
+    TForm2& form_;
+};
 
 } // namespace
 
@@ -58,35 +52,18 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, kovar::ui::kFixedWindowFlags) 
 }
 
 void TForm2::EditDecExit() {
-    const QString typed = EditDec->text();
-    const std::string text = S(typed);
-    if (!kovar::IsValidNumber(text, "dec")) {
-        kovar::ShowError(kDecInputError);
-        EditDec->setText(QStringLiteral("0"));
-        return; // hex and bin keep the number they showed
-    }
-    // Digits and minus signs only, yet not necessarily an integer ("", "-",
-    // "1-2", or beyond 32 bits): the handler ends here and no field changes.
-    const std::optional<int32_t> value = ReadInt32(text);
-    if (!value) {
-        showFault(QStringLiteral("'%1' is not a valid integer value").arg(typed));
-        return;
-    }
-    EditHex->setText(Q(kovar::IntToHexBytes(*value, 4)));
-    EditBin->setText(Q(kovar::HexToBinText(S(EditHex->text()))));
+    WindowFields fields(*this);
+    kovar::EditDecExit(fields);
 }
 
 void TForm2::EditHexExit() {
-    // The hex text stays as typed: neither filled up with zeros nor upper-cased.
-    const std::string hex = S(EditHex->text());
-    EditDec->setText(QString::number(kovar::HexToInt(hex)));
-    EditBin->setText(Q(kovar::HexToBinText(hex)));
+    WindowFields fields(*this);
+    kovar::EditHexExit(fields);
 }
 
 void TForm2::EditBinExit() {
-    // The binary text stays as typed; hex gets one digit per group of four.
-    EditHex->setText(Q(kovar::BinToHexText(S(EditBin->text()))));
-    EditDec->setText(QString::number(kovar::HexToInt(S(EditHex->text()))));
+    WindowFields fields(*this);
+    kovar::EditBinExit(fields);
 }
 
 TForm2::~TForm2() {

@@ -1,6 +1,10 @@
 // Helpers of the runner tests: memory images assembled byte by byte,
 // instruction words from their fields, and the runner run as a child process
 // with its standard output, standard error and exit code caught.
+//
+// With KOVAR_CLI_WRAPPER set, every program is started through it (the
+// wrapper gets the program's path and then its arguments): the same tests
+// then check the WebAssembly build of the programs under Node.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +14,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -94,6 +99,20 @@ struct Result {
     std::string err;
 };
 
+// The program that starts the programs under test, or null for none.
+inline const char* CliWrapper() {
+    const char* wrapper = std::getenv("KOVAR_CLI_WRAPPER");
+    return wrapper != nullptr && *wrapper != '\0' ? wrapper : nullptr;
+}
+
+// Skips a case that checks what a program under the wrapper cannot do at all
+// (a WebAssembly program has no signals, no owners or modes of files).
+#define KOVAR_SKIP_UNDER_WRAPPER(reason)                                                           \
+    do {                                                                                           \
+        if (::kovar::test::CliWrapper() != nullptr)                                                \
+            GTEST_SKIP() << "not under " << ::kovar::test::CliWrapper() << ": " << (reason);       \
+    } while (false)
+
 // Runs `program` with the arguments; its standard output goes to `outName`
 // (a file in the folder unless given, /dev/full for a full disk).
 inline Result Exec(const TempDir& dir, std::string program, const std::vector<std::string>& args,
@@ -101,6 +120,9 @@ inline Result Exec(const TempDir& dir, std::string program, const std::vector<st
     const std::string outFile = outName.empty() ? dir.file("stdout.txt") : outName;
     const std::string errName = dir.file("stderr.txt");
     std::vector<char*> argv;
+    std::string wrapper = CliWrapper() != nullptr ? CliWrapper() : "";
+    if (!wrapper.empty())
+        argv.push_back(wrapper.data());
     argv.push_back(program.data());
     std::vector<std::string> copy = args;
     for (auto& a : copy)

@@ -57,15 +57,15 @@ KOVAR_EXPORT(kovar_message_kind) int32_t kovar_message_kind(int32_t index);
 
 // What a value belongs to.
 enum {
-    KOVAR_MEMORY = 0, // index 0..1000, a byte
-    KOVAR_MARK = 1,   // index 0..1000, the breakpoint mark byte
-    KOVAR_DS = 2,     // index 0..15, entry 0 the top
-    KOVAR_RS = 3,     // index 0..15
-    KOVAR_URD = 4,    // index 0..3
-    KOVAR_PC = 5,     // index 0
-    KOVAR_FL = 6,     // index 0, 0 or 1
-    KOVAR_IR = 7,     // index 0, read only: the word last fetched
-    KOVAR_C = 8,      // index 0, read only: the ALU carry
+    KOVAR_MEMORY = 0,    // index 0..1000, a byte
+    KOVAR_MARK = 1,      // index 0..1000, the breakpoint mark byte
+    KOVAR_DS = 2,        // index 0..15, entry 0 the top
+    KOVAR_RS = 3,        // index 0..15
+    KOVAR_URD = 4,       // index 0..3
+    KOVAR_PC = 5,        // index 0
+    KOVAR_FL = 6,        // index 0, 0 or 1
+    KOVAR_IR = 7,        // index 0, read only: the word last fetched
+    KOVAR_C = 8,         // index 0, read only: the ALU carry
     KOVAR_IR_FETCHED = 9 // index 0, read only: 1 once IR holds a fetched word
 };
 
@@ -90,10 +90,10 @@ KOVAR_EXPORT(kovar_toggle_mark) int32_t kovar_toggle_mark(int32_t address);
 // Direct views of the machine for fast redraws (read only: write through
 // kovar_set, so that the history and the unsaved state follow). The
 // addresses stay valid for the module's life; words are little-endian int32.
-KOVAR_EXPORT(kovar_memory) const uint8_t* kovar_memory(void);    // 1001 bytes
-KOVAR_EXPORT(kovar_marks) const uint8_t* kovar_marks(void);      // 1001 bytes
+KOVAR_EXPORT(kovar_memory) const uint8_t* kovar_memory(void);       // 1001 bytes
+KOVAR_EXPORT(kovar_marks) const uint8_t* kovar_marks(void);         // 1001 bytes
 KOVAR_EXPORT(kovar_stack) const int32_t* kovar_stack(int32_t what); // KOVAR_DS/RS: 16 words
-KOVAR_EXPORT(kovar_urd) const int32_t* kovar_urd(void);          // 4 words
+KOVAR_EXPORT(kovar_urd) const int32_t* kovar_urd(void);             // 4 words
 
 // ---- the machine: commands ----
 
@@ -183,8 +183,9 @@ int32_t kovar_trace_find(const char* text, uint32_t length, uint32_t from, int32
 KOVAR_EXPORT(kovar_assemble)
 int32_t kovar_assemble(const char* text, uint32_t length, int32_t apply);
 // The errors of the last kovar_assemble, in line order.
-KOVAR_EXPORT(kovar_asm_error_line) int32_t kovar_asm_error_line(int32_t index);     // from 1
-KOVAR_EXPORT(kovar_asm_error_column) int32_t kovar_asm_error_column(int32_t index); // from 1, characters
+KOVAR_EXPORT(kovar_asm_error_line) int32_t kovar_asm_error_line(int32_t index); // from 1
+KOVAR_EXPORT(kovar_asm_error_column)
+int32_t kovar_asm_error_column(int32_t index); // from 1, characters
 // The message alone, and the whole text as the desktop lists it.
 KOVAR_EXPORT(kovar_asm_error_message) uint32_t kovar_asm_error_message(int32_t index);
 KOVAR_EXPORT(kovar_asm_error_text) uint32_t kovar_asm_error_text(int32_t index);
