@@ -20,6 +20,17 @@ function serviceWorker(): Plugin {
       outDir = config.build.outDir;
     },
     writeBundle() {
+      // The engine is fetched as soon as the page is read, beside the scripts.
+      const html = join(outDir, "index.html");
+      const engine = filesIn(outDir).map((f) => relative(outDir, f)).find((f) => f.endsWith(".wasm"));
+      if (engine)
+        writeFileSync(
+          html,
+          readFileSync(html, "utf8").replace(
+            "</title>",
+            `</title>\n    <link rel="preload" href="./${engine}" as="fetch" type="application/wasm" crossorigin>`,
+          ),
+        );
       const files = filesIn(outDir)
         .map((f) => relative(outDir, f).split("\\").join("/"))
         .filter((f) => f !== "sw.js" && f !== "index.html")

@@ -209,7 +209,9 @@ export class App {
       if (work.sourceName) this.sourceName = work.sourceName;
     }
     this.refresh();
-    await this.store.claim(false);
+    // Whether this tab may keep the work is known a moment later; until
+    // then nothing is written.
+    void this.store.claim(false);
     if (location.hash) await this.openLink(work?.source ?? "");
   }
 

@@ -1,16 +1,18 @@
 // Starts the page: loads the engine, builds the views, restores the stored
 // work and registers the service worker that keeps the page usable offline.
-import { App } from "./app";
 import { el } from "./dom";
 import { loadEngine } from "./engine";
 
 async function main() {
   const root = document.getElementById("app")!;
+  // The engine compiles while the rest of the page (the editor above all)
+  // loads and parses.
+  const app = import("./app");
   try {
     const engine = await loadEngine();
+    const { App } = await app;
     root.textContent = "";
-    const app = new App(engine, root);
-    await app.start();
+    await new App(engine, root).start();
     document.documentElement.dataset.ready = "1";
     performance.mark("kovar-ready");
   } catch (error) {
