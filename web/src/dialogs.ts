@@ -7,7 +7,7 @@ let chain: Promise<unknown> = Promise.resolve();
 let open = 0;
 
 export function dialogOpen(): boolean {
-  return open > 0;
+  return document.querySelector("dialog[open]") !== null;
 }
 
 function modal<T>(title: string, message: string, choices: [string, T][], cancel: T): Promise<T> {
