@@ -253,7 +253,7 @@ describe("beyond the desktop", () => {
     });
     await openSource(page, `${payload}.kasm`, `${payload}\n`);
     await assemble(page);
-    assert.match(await page.locator(".asm-errors").textContent(), /unknown instruction '<img'/);
+    assert.match(await page.locator(".asm-errors").textContent(), /неизвестная команда '<img'/);
     await choose(page, () => page.getByRole("button", { name: "Загрузить" }).click(), `${payload}.emu`, Buffer.alloc(10));
     assert.match(await page.locator(".file-note").textContent(), /<img src=x/);
     await page.getByRole("button", { name: "Ссылка на программу" }).click();
