@@ -9,6 +9,7 @@
 #include <string>
 
 #include "rpn.h"
+#include "theme.h"
 #include "ui_support.h"
 
 using kovar::ui::Q;
@@ -20,14 +21,15 @@ static kovar::calc::PostfixList postfixList;
 
 namespace {
 
-// The picture on the equals button, 18 x 18, drawn by the program.
-QPixmap EqualsGlyph() {
+// The picture on the equals button, 18 x 18, drawn by the program in the
+// theme's colour for pictures on buttons (black in a light palette).
+QPixmap EqualsGlyph(const QColor& colour) {
     QPixmap pixmap(18, 18);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
-    // Two black bars, 10 x 2 pixels with a 2-pixel gap, centred in the square.
-    p.fillRect(QRect(4, 6, 10, 2), Qt::black);
-    p.fillRect(QRect(4, 10, 10, 2), Qt::black);
+    // Two bars, 10 x 2 pixels with a 2-pixel gap, centred in the square.
+    p.fillRect(QRect(4, 6, 10, 2), colour);
+    p.fillRect(QRect(4, 10, 10, 2), colour);
     p.end();
     return pixmap;
 }
@@ -59,7 +61,7 @@ TRPNcalc::TRPNcalc(QWidget* parent) : QWidget(parent, kovar::ui::kFixedWindowFla
     SpeedButton1 = new QToolButton(this);
     SpeedButton1->setGeometry(296, 47, 23, 23);
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
-    SpeedButton1->setIcon(QIcon(EqualsGlyph()));
+    SpeedButton1->setIcon(QIcon(EqualsGlyph(kovar::ui::ThemeOf(this).glyph)));
     SpeedButton1->setIconSize(QSize(18, 18));
     connect(SpeedButton1, &QToolButton::clicked, this, &TRPNcalc::SpeedButton1Click);
 
@@ -77,6 +79,11 @@ TRPNcalc::TRPNcalc(QWidget* parent) : QWidget(parent, kovar::ui::kFixedWindowFla
     kovar::ui::PlaceWindow(this, 337, 118, 421, 105);
 }
 
+void TRPNcalc::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (kovar::ui::IsPaletteChange(event))
+        SpeedButton1->setIcon(QIcon(EqualsGlyph(kovar::ui::ThemeOf(this).glyph)));
+}
 void TRPNcalc::EInfixExit() {
     // A blank text converts nothing: the postfix field and the list keep the
     // previous conversion. A malformed text has already been reported.

@@ -43,4 +43,7 @@ public:
 public slots:
     void EInfixExit();
     void SpeedButton1Click();
+
+protected:
+    void changeEvent(QEvent* event) override;
 };

@@ -7,8 +7,8 @@
 // mem1_files.cpp (New, Save, Load, Exit, the trace file), mem1_study.cpp
 // (Run, Step, step back, restart, continue, breakpoints), mem1_highlights.cpp
 // (what the last command changed, and the colours of the theme) and
-// mem1_tooltips.cpp (values in decimal). Other windows reach the machine
-// through link(), not through this class.
+// mem1_tooltips.cpp (values in decimal). The breakpoint list and the listing
+// reach the machine through link() (a MachineLink), not through this class.
 #pragma once
 
 #include <QList>

@@ -1,7 +1,8 @@
 // Readable colours in a light and a dark palette: the main window, the
-// listing and the source window are drawn after the program's palette
-// changed, and every text the theme colours is measured from the pixels
-// against its background (relative-luminance contrast, at least 4.5:1).
+// listing, the source window and the calculator's equals sign are drawn
+// after the program's palette changed, and every text the theme colours is
+// measured from the pixels against its background (relative-luminance
+// contrast, at least 4.5:1).
 #include <QApplication>
 #include <QCheckBox>
 #include <QHash>
@@ -12,6 +13,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <QToolButton>
 #include <QtTest>
 #include <cmath>
 #include <memory>
@@ -21,6 +23,7 @@
 #include "gui_support.h"
 #include "listing_window.h"
 #include "mem1.h"
+#include "rpncalc_unit.h"
 #include "trace_view.h"
 #include "ui_support.h"
 
@@ -194,6 +197,7 @@ private slots:
         const QImage main = w->grab().toImage();
         const QImage listing = lst->View->viewport()->grab().toImage();
         const QImage source = src->Editor->grab().toImage();
+        const QImage equals = app->rpncalc->SpeedButton1->grab().toImage();
         QList<Sample> samples;
 
         // The main window.
@@ -262,6 +266,10 @@ private slots:
         samples << Sample{"number", &source, tokenBox(e, QStringLiteral("0x14"))};
         samples << Sample{"directive", &source, tokenBox(e, QStringLiteral(".data"))};
         samples << Sample{"quoted name", &source, tokenBox(e, QStringLiteral("\"a+b\""))};
+
+        // The calculator's equals sign, a picture the program draws.
+        samples << Sample{"equals sign", &equals,
+                          app->rpncalc->SpeedButton1->rect().adjusted(4, 4, -4, -4)};
 
         for (const Sample& s : samples) {
             const Measured m = Measure(*s.image, s.box);

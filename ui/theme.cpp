@@ -119,6 +119,7 @@ Theme makeTheme(const QPalette& palette) {
         static_cast<int>(std::lround(255 * fittedShare(base, amber, 110 / 255.0, text))));
 
     t.errorText = Readable(QColor(200, 0, 0), {window}, kAimedContrast);
+    t.glyph = dark ? palette.color(QPalette::ButtonText) : QColor(Qt::black);
     return t;
 }
 

@@ -1,11 +1,11 @@
 // The theme: every colour the windows draw beyond the palette's own roles
 // (change highlights, breakpoint marks, the listing's PC row, the editor's
-// colouring, the trace pane's rules and find matches, message texts),
-// derived from a QPalette. A light palette keeps the program's long-standing
-// colours (red and black address labels); a dark one gets readable
-// equivalents. Every text colour keeps a contrast of at least 4.5:1 against
-// the background it is drawn on, except the red and black address labels of
-// a light palette, which stay as they always were.
+// colouring, the trace pane's rules and find matches, message texts, the
+// pictures on buttons), derived from a QPalette. A light palette keeps the
+// program's long-standing colours (red and black address labels, a black
+// equals sign); a dark one gets readable equivalents. Every text colour keeps
+// a contrast of at least 4.5:1 against the background it is drawn on, except
+// the red address label of a light palette, which stays as it always was.
 #pragma once
 
 #include <QColor>
@@ -63,8 +63,10 @@ struct Theme {
     // The trace pane: the rule before each step, the mark over a find match.
     QColor traceRule;
     QColor findMatch;
-    // A message that reports a failure.
+    // A message that reports a failure (such as a search that found nothing).
     QColor errorText;
+    // Pictures the program draws on buttons (the calculator's equals sign).
+    QColor glyph;
 };
 
 // The theme for a palette. Cheap enough for painting code: the themes of
