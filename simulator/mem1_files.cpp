@@ -4,11 +4,13 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <cstdint>
 #include <string>
 
 #include "atomic_file.h"
 #include "mem1.h"
 #include "memory_image.h"
+#include "show_error.h"
 #include "ui_support.h"
 
 using kovar::StackId;
@@ -105,7 +107,8 @@ void TForm1::N11Click() {
 }
 
 bool TForm1::loadImageFile(const QString& name) {
-    const bool loaded = kovar::LoadDmp(st_, S(name));
+    std::uint64_t fileBytes = kovar::kImageSize;
+    const bool loaded = kovar::LoadDmp(st_, S(name), &fileBytes);
     if (loaded)
         unsaved_ = false; // the machine is now the file's
     RefreshMem();
@@ -115,6 +118,12 @@ bool TForm1::loadImageFile(const QString& name) {
     RefreshPC();
     if (loaded)
         machineReplaced();
+    // A file of another size loads all the same, as it always did, but a
+    // half-filled machine must not pass for the file's: the user is told,
+    // in the message window of every other file problem.
+    if (const std::string warning = kovar::ImageSizeWarning(S(name), fileBytes);
+        loaded && !warning.empty())
+        kovar::ShowError(warning);
     return loaded;
 }
 
