@@ -3,11 +3,11 @@
 // question about unsaved changes that they use.
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPushButton>
 #include <cstdint>
 #include <string>
 
 #include "atomic_file.h"
+#include "file_commands.h"
 #include "mem1.h"
 #include "memory_image.h"
 #include "show_error.h"
@@ -17,35 +17,27 @@ using kovar::StackId;
 using kovar::ui::S;
 
 void TForm1::installFileDialogs() {
-    askSaveFileName = [this] {
+    // Both dialogs open in the folder that either used last.
+    const QString folderKey = QStringLiteral("image");
+    askSaveFileName = [this, folderKey] {
         QFileDialog dialog(this, QStringLiteral("Сохранить"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("emu"));
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-                   ? dialog.selectedFiles().front()
-                   : QString();
+        return kovar::ui::RunFileDialog(dialog, folderKey);
     };
-    askOpenFileName = [this] {
+    askOpenFileName = [this, folderKey] {
         QFileDialog dialog(this, QStringLiteral("Загрузить"));
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setDefaultSuffix(QStringLiteral("emu"));
         dialog.setNameFilter(QStringLiteral("Dmp Emulator (*.emu)"));
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-                   ? dialog.selectedFiles().front()
-                   : QString();
+        return kovar::ui::RunFileDialog(dialog, folderKey);
     };
     askSaveChanges = [this] {
-        QMessageBox box(QMessageBox::Question, QStringLiteral("KOVAR"),
-                        QStringLiteral("Сохранить изменения?"),
-                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
-        box.button(QMessageBox::Save)->setText(QStringLiteral("Сохранить"));
-        box.button(QMessageBox::Discard)->setText(QStringLiteral("Не сохранять"));
-        box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
-        box.setDefaultButton(QMessageBox::Save);
-        box.setEscapeButton(QMessageBox::Cancel);
-        return box.exec();
+        return kovar::ui::AskSaveChanges(
+            this, QStringLiteral("KOVAR"),
+            QStringLiteral("Память, стеки и регистры изменены после последнего сохранения."));
     };
     askTraceFileName = [this] {
         QFileDialog dialog(this, QStringLiteral("Сохранить трассу"));
