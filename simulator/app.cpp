@@ -11,6 +11,7 @@
 #include "constr.h"
 #include "convert.h"
 #include "error.h"
+#include "help_menu.h"
 #include "listing_window.h"
 #include "mem1.h"
 #include "pic.h"
@@ -38,6 +39,7 @@ KovarApp::KovarApp() {
     asmWindow = std::make_unique<AsmWindow>(*form1);
     listingWindow = std::make_unique<ListingWindow>(form1->link());
     form1->setAsmWindows(asmWindow.get(), listingWindow.get());
+    help = new HelpMenu(*form1, *asmWindow);
     const std::pair<QWidget*, const char*> tools[] = {{form2.get(), "converter"},
                                                       {form4.get(), "constructor"},
                                                       {rpncalc.get(), "calculator"},

@@ -18,6 +18,7 @@ class TForm4;
 class TRPNcalc;
 class TSplashScreen;
 class AsmWindow;
+class HelpMenu;
 class ListingWindow;
 
 class KovarApp {
@@ -42,6 +43,7 @@ public:
     std::unique_ptr<TRPNcalc> rpncalc;
     std::unique_ptr<AsmWindow> asmWindow;         // program text
     std::unique_ptr<ListingWindow> listingWindow; // memory as instructions
+    HelpMenu* help = nullptr; // "Справка" and "Файл" → "Примеры", owned by form1
 
 private:
     kovar::ErrorHandler previousHandler_;

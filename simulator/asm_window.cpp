@@ -19,6 +19,7 @@
 #include "asm_names.h"
 #include "assembler.h"
 #include "atomic_file.h"
+#include "file_commands.h"
 #include "isa.h"
 #include "mem1.h"
 #include "show_error.h"
@@ -232,6 +233,10 @@ AsmWindow::AsmWindow(TForm1& main, QWidget* parent) : QWidget(parent, Qt::Window
         bar->addAction(a);
         return a;
     };
+    NewAction = new QAction(QStringLiteral("Новый"), this);
+    NewAction->setToolTip(QStringLiteral("Новый текст программы, без имени"));
+    connect(NewAction, &QAction::triggered, this, [this] { NewClick(); });
+    bar->addAction(NewAction);
     OpenAction = action("Открыть...", QKeySequence(Qt::CTRL | Qt::Key_O), [this] { OpenClick(); });
     SaveAction = action("Сохранить", QKeySequence(Qt::CTRL | Qt::Key_S), [this] { SaveClick(); });
     SaveAsAction = action("Сохранить как...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
@@ -265,34 +270,41 @@ AsmWindow::AsmWindow(TForm1& main, QWidget* parent) : QWidget(parent, Qt::Window
     connect(Editor->document(), &QTextDocument::modificationChanged, this,
             &QWidget::setWindowModified);
 
+    // The dialogs open in the folder that either used last.
     askOpenFileName = [this] {
-        return QFileDialog::getOpenFileName(this, QStringLiteral("Открыть"), QString(),
-                                            QStringLiteral("Программы (*.kasm);;Все файлы (*)"));
+        QFileDialog dialog(this, QStringLiteral("Открыть"));
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setNameFilter(QStringLiteral("Программы (*.kasm);;Все файлы (*)"));
+        return kovar::ui::RunFileDialog(dialog, QStringLiteral("source"));
     };
     askSaveFileName = [this] {
         QFileDialog dialog(this, QStringLiteral("Сохранить как"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("kasm"));
         dialog.setNameFilter(QStringLiteral("Программы (*.kasm)"));
-        if (!fileName_.isEmpty())
-            dialog.selectFile(fileName_);
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-                   ? dialog.selectedFiles().front()
-                   : QString();
+        return kovar::ui::RunFileDialog(dialog, QStringLiteral("source"),
+                                        fileName_.isEmpty() ? exampleName_ : fileName_);
     };
     askSaveChanges = [this] {
-        return QMessageBox::question(
+        return kovar::ui::AskSaveChanges(
             this, QStringLiteral("Ассемблер"),
-            QStringLiteral("Текст программы изменён. Сохранить изменения?"),
-            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+            QStringLiteral("Текст программы %1 изменён.").arg(displayName()));
     };
     updateTitle();
 }
 
+QString AsmWindow::displayName() const {
+    if (!fileName_.isEmpty())
+        return QFileInfo(fileName_).fileName();
+    if (!exampleName_.isEmpty())
+        return QStringLiteral("(пример %1)").arg(exampleName_);
+    return QStringLiteral("(без имени)");
+}
+
 void AsmWindow::updateTitle() {
     QString title = QStringLiteral("Ассемблер");
-    if (!fileName_.isEmpty())
-        title += QStringLiteral(" - ") + QFileInfo(fileName_).fileName();
+    if (!fileName_.isEmpty() || !exampleName_.isEmpty())
+        title += QStringLiteral(" - ") + displayName();
     setWindowTitle(title + QStringLiteral("[*]"));
     setWindowModified(Editor->document()->isModified());
 }
@@ -330,6 +342,28 @@ bool AsmWindow::saveFile(const QString& name) {
     Editor->document()->setModified(false);
     updateTitle();
     return true;
+}
+
+bool AsmWindow::openExample(const QString& name) {
+    if (!openFile(name))
+        return false;
+    fileName_.clear();
+    exampleName_ = QFileInfo(name).fileName();
+    updateTitle();
+    return true;
+}
+
+void AsmWindow::NewClick() {
+    if (!maybeSaveSource())
+        return;
+    Editor->clear();
+    Editor->document()->setModified(false);
+    fileName_.clear();
+    exampleName_.clear();
+    Errors->clear();
+    errorPlaces_.clear();
+    Status->clear();
+    updateTitle();
 }
 
 void AsmWindow::OpenClick() {

@@ -47,6 +47,7 @@ public:
     CodeEditor* Editor;
     QListWidget* Errors;
     QLabel* Status;
+    QAction* NewAction;      // "Новый"
     QAction* OpenAction;     // "Открыть..." Ctrl+O
     QAction* SaveAction;     // "Сохранить" Ctrl+S
     QAction* SaveAsAction;   // "Сохранить как..." Ctrl+Shift+S
@@ -64,11 +65,19 @@ public:
     // fails), and the text must then be kept.
     bool maybeSaveSource();
     bool openFile(const QString& name);
+    // Opens a file as a new, untitled text (an example that must not be
+    // saved over): Save asks for a name, offering the file's.
+    bool openExample(const QString& name);
     bool saveFile(const QString& name);
     const QString& fileName() const { return fileName_; }
+    // The text's name as the window shows it: the file's name, or
+    // "(без имени)", or "(пример NAME)" for an example opened as new text.
+    QString displayName() const;
 
     // Assembles the text into memory; false (and memory unchanged) on errors.
     bool AssembleClick();
+    // A fresh, untitled text, after the question about unsaved text.
+    void NewClick();
     void OpenClick();
     bool SaveClick();
     bool SaveAsClick();
@@ -79,5 +88,6 @@ private:
 
     TForm1& main_;
     QString fileName_;
+    QString exampleName_; // of the example an untitled text was opened from
     std::vector<std::pair<int, int>> errorPlaces_; // line, column of each listed error
 };

@@ -3,47 +3,41 @@
 // question about unsaved changes that they use.
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPushButton>
+#include <cstdint>
 #include <string>
 
 #include "atomic_file.h"
+#include "file_commands.h"
 #include "mem1.h"
 #include "memory_image.h"
+#include "show_error.h"
 #include "ui_support.h"
 
 using kovar::StackId;
 using kovar::ui::S;
 
 void TForm1::installFileDialogs() {
-    askSaveFileName = [this] {
+    // Both dialogs open in the folder that either used last.
+    const QString folderKey = QStringLiteral("image");
+    askSaveFileName = [this, folderKey] {
         QFileDialog dialog(this, QStringLiteral("Сохранить"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("emu"));
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-                   ? dialog.selectedFiles().front()
-                   : QString();
+        return kovar::ui::RunFileDialog(dialog, folderKey);
     };
-    askOpenFileName = [this] {
+    askOpenFileName = [this, folderKey] {
         QFileDialog dialog(this, QStringLiteral("Загрузить"));
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setDefaultSuffix(QStringLiteral("emu"));
         dialog.setNameFilter(QStringLiteral("Dmp Emulator (*.emu)"));
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-                   ? dialog.selectedFiles().front()
-                   : QString();
+        return kovar::ui::RunFileDialog(dialog, folderKey);
     };
     askSaveChanges = [this] {
-        QMessageBox box(QMessageBox::Question, QStringLiteral("KOVAR"),
-                        QStringLiteral("Сохранить изменения?"),
-                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
-        box.button(QMessageBox::Save)->setText(QStringLiteral("Сохранить"));
-        box.button(QMessageBox::Discard)->setText(QStringLiteral("Не сохранять"));
-        box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
-        box.setDefaultButton(QMessageBox::Save);
-        box.setEscapeButton(QMessageBox::Cancel);
-        return box.exec();
+        return kovar::ui::AskSaveChanges(
+            this, QStringLiteral("KOVAR"),
+            QStringLiteral("Память, стеки и регистры изменены после последнего сохранения."));
     };
     askTraceFileName = [this] {
         QFileDialog dialog(this, QStringLiteral("Сохранить трассу"));
@@ -105,7 +99,8 @@ void TForm1::N11Click() {
 }
 
 bool TForm1::loadImageFile(const QString& name) {
-    const bool loaded = kovar::LoadDmp(st_, S(name));
+    std::uint64_t fileBytes = kovar::kImageSize;
+    const bool loaded = kovar::LoadDmp(st_, S(name), &fileBytes);
     if (loaded)
         unsaved_ = false; // the machine is now the file's
     RefreshMem();
@@ -115,6 +110,12 @@ bool TForm1::loadImageFile(const QString& name) {
     RefreshPC();
     if (loaded)
         machineReplaced();
+    // A file of another size loads all the same, as it always did, but a
+    // half-filled machine must not pass for the file's: the user is told,
+    // in the message window of every other file problem.
+    if (const std::string warning = kovar::ImageSizeWarning(S(name), fileBytes);
+        loaded && !warning.empty())
+        kovar::ShowError(warning);
     return loaded;
 }
 

@@ -34,6 +34,12 @@ void TForm1::InitMem() {
         field->setAlignment(Qt::AlignCenter);
         field->setTextMargins(0, 0, 0, 0);
         field->setStyleSheet(cellStyles_[0]);
+        // The cell's own font: when a style sheet is set again (a highlight
+        // coming or going, a change of theme), Qt resolves the font of a
+        // field that has none of its own from the program's default font,
+        // larger than the window's, and the cell would no longer look as
+        // the others do.
+        field->setFont(font());
         field->setGeometry(60 + 75 * column, 10 + 20 * row, 20, 20);
         kovar::ui::OnFocusExit(field, [this, i] { RAMExit(i); });
         auto* address = new QLabel(MemPanel);

@@ -1,11 +1,15 @@
 // The source and listing windows, driven as a user drives them: the menu
 // keys, program text typed into the editor, the assemble key, clicks on
-// errors, double-clicks on listing rows, and Open/Save with unsaved text.
+// errors, double-clicks on listing rows, Open/Save/New with unsaved text,
+// the examples, the folders the dialogs remember, and the help menu.
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -18,8 +22,10 @@
 #include "app.h"
 #include "asm_window.h"
 #include "gui_support.h"
+#include "help_menu.h"
 #include "listing_window.h"
 #include "mem1.h"
+#include "memory_image.h"
 #include "show_error.h"
 #include "ui_support.h"
 
@@ -40,6 +46,38 @@ six:    .data 6
 seven:  .data 7
 )";
 constexpr uint32_t kHaltAddress = 40;
+
+// Answers the next modal dialog (a question or a file dialog) with `answer`
+// once it is open.
+template <class Dialog> void Answer(std::function<void(Dialog*)> answer) {
+    QTimer::singleShot(0, [answer] {
+        QTRY_VERIFY(qobject_cast<Dialog*>(QApplication::activeModalWidget()));
+        answer(qobject_cast<Dialog*>(QApplication::activeModalWidget()));
+    });
+}
+
+// The line of the unsaved-text question that says what is unsaved.
+QString AskedAbout(const std::function<int()>& ask) {
+    QString what;
+    Answer<QMessageBox>([&what](QMessageBox* box) {
+        what = box->informativeText();
+        box->button(QMessageBox::Cancel)->click();
+    });
+    ask();
+    return what;
+}
+
+// The folder and the name that the next file dialog offers are noted, and
+// `file` is chosen.
+void ChooseIn(const QString& file, QString* folder, QString* offered = nullptr) {
+    Answer<QFileDialog>([file, folder, offered](QFileDialog* dialog) {
+        *folder = QFileInfo(dialog->directory().absolutePath()).canonicalFilePath();
+        if (offered)
+            *offered = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+        dialog->selectFile(file);
+        static_cast<QDialog*>(dialog)->accept(); // QFileDialog's own
+    });
+}
 
 std::string ReadText(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
@@ -268,6 +306,127 @@ private slots:
         src->close();
         QVERIFY(!src->isVisible());
         QVERIFY(src->Editor->toPlainText().startsWith(QStringLiteral("xLAL")));
+    }
+
+    // "Новый" and the examples give untitled texts that Save asks a name
+    // for; the question about unsaved text names the text it is about.
+    void newTextAndExamples() {
+        QTemporaryDir tmp;
+        const auto asked = [this] { return AskedAbout(src->askSaveChanges); };
+        QCOMPARE(asked(), QStringLiteral("Текст программы (без имени) изменён."));
+        const QStringList examples =
+            QDir(QStringLiteral(KOVAR_EXAMPLES)).entryList({QStringLiteral("*.kasm")}, QDir::Files);
+        QStringList listed;
+        for (QAction* a : app->help->Examples->actions())
+            listed << a->text();
+        QCOMPARE(listed, examples);
+
+        // An example replaces the text (once the unsaved text is asked
+        // about) as an untitled text; Save offers its name elsewhere.
+        const std::string original = ReadText(KOVAR_EXAMPLES "/sum.kasm");
+        typeProgram(QStringLiteral("halt"));
+        Answer<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Discard)->click(); });
+        app->help->Examples->actions().at(examples.indexOf("sum.kasm"))->trigger();
+        QCOMPARE(src->Editor->toPlainText().toStdString(), original);
+        QCOMPARE(asked(), QStringLiteral("Текст программы (пример sum.kasm) изменён."));
+        QTest::keyClicks(src->Editor, QStringLiteral("; mine"));
+        QString folder, offered;
+        ChooseIn(tmp.filePath(QStringLiteral("mine.kasm")), &folder, &offered);
+        QVERIFY(src->SaveClick());
+        QCOMPARE(offered, QStringLiteral("sum.kasm"));
+        QCOMPARE(ReadText(KOVAR_EXAMPLES "/sum.kasm"), original);
+        QCOMPARE(asked(), QStringLiteral("Текст программы mine.kasm изменён."));
+
+        // "Новый": an empty untitled text, after the question.
+        QTest::keyClicks(src->Editor, QStringLiteral("x"));
+        Answer<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Discard)->click(); });
+        src->NewAction->trigger();
+        QVERIFY(src->Editor->toPlainText().isEmpty() && !src->isWindowModified());
+        QCOMPARE(src->fileName(), QString());
+        typeProgram(QStringLiteral("halt"));
+        int named = 0;
+        src->askSaveFileName = [&named] {
+            ++named;
+            return QString(); // cancelled
+        };
+        QVERIFY(!src->SaveClick()); // the name is asked for, and not given
+        QCOMPARE(named, 1);
+    }
+
+    // The dialogs of the program text and of the memory image each open
+    // in the folder they used last, also after the program starts again.
+    void dialogsRememberTheirFolder() {
+        QTemporaryDir texts, images;
+        const QString text = texts.filePath(QStringLiteral("p.kasm"));
+        const QString image = images.filePath(QStringLiteral("m.emu"));
+        std::ofstream(text.toStdString()) << "halt\n";
+        QVERIFY(kovar::SaveDmp(app->state, image.toStdString()));
+        QString folder;
+        ChooseIn(text, &folder);
+        QCOMPARE(src->askOpenFileName(), text);
+        ChooseIn(image, &folder);
+        QCOMPARE(app->form1->askOpenFileName(), image);
+
+        app.reset(); // a new start
+        app = std::make_unique<KovarApp>();
+        ChooseIn(texts.filePath(QStringLiteral("new.kasm")), &folder);
+        app->asmWindow->askSaveFileName();
+        QCOMPARE(folder, QFileInfo(texts.path()).canonicalFilePath());
+        ChooseIn(images.filePath(QStringLiteral("new.emu")), &folder);
+        app->form1->askSaveFileName();
+        QCOMPARE(folder, QFileInfo(images.path()).canonicalFilePath());
+    }
+
+    // "Справка" follows the other menus; the guides open in the browser as
+    // web pages whose links and pictures lead to what is there.
+    void helpMenu() {
+        const QList<QAction*> bar = app->form1->menuBar()->actions();
+        QCOMPARE(bar[0]->text() + bar[1]->text() + bar[2]->text() + bar.last()->text(),
+                 QStringLiteral("ФайлПроектИнструментыСправка"));
+        QList<QUrl> opened;
+        app->help->openUrl = [&opened](const QUrl& url) {
+            opened << url;
+            return true;
+        };
+        QTest::keyClick(src->Editor, Qt::Key_F1); // from any window
+        app->help->NAsmGuide->trigger();
+        app->help->NExamplesFolder->trigger();
+        QCOMPARE(opened.size(), 3);
+        QVERIFY(QFileInfo::exists(opened[2].toLocalFile() + QStringLiteral("/sum.kasm")));
+        int local = 0;
+        for (const QUrl& page : opened.mid(0, 2)) {
+            QFile file(page.toLocalFile());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QString html = QString::fromUtf8(file.readAll());
+            QVERIFY(html.contains(QStringLiteral("KOVAR 3 ")));
+            static const QRegularExpression target(QStringLiteral("(?:href|src)=\"([^\"]+)\""));
+            for (const auto& m : target.globalMatch(html)) {
+                const QUrl url = page.resolved(QUrl(m.captured(1)));
+                if (!url.isLocalFile())
+                    continue;
+                ++local; // a file that is there, with the heading named
+                QFile linked(url.toLocalFile());
+                const QByteArray anchor = "name=\"" + url.fragment().toUtf8() + '"';
+                QVERIFY2(linked.open(QIODevice::ReadOnly) &&
+                             (!url.hasFragment() || linked.readAll().contains(anchor)),
+                         qPrintable(url.toString()));
+            }
+        }
+        QVERIFY(local > 0);
+        QVERIFY(errors.isEmpty());
+        app->help->openUrl = [](const QUrl&) { return false; }; // no browser: the user is told
+        app->help->NGuide->trigger();
+        QCOMPARE(errors.size(), 1);
+
+        QString about;
+        Answer<QMessageBox>([&about](QMessageBox* box) {
+            about = box->text();
+            box->accept();
+        });
+        app->help->NAbout->trigger();
+        QVERIFY2(about.contains(QStringLiteral(KOVAR_VERSION)) && about.contains("LGPL") &&
+                     about.contains(QString::fromLatin1(qVersion())),
+                 qPrintable(about));
     }
 };
 

@@ -112,7 +112,7 @@ private slots:
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("KOVAR"));
 
         const QList<QAction*> menus = w->menuBar()->actions();
-        QCOMPARE(menus.size(), 3);
+        QVERIFY(menus.size() >= 3); // these three first; the program's own menus follow
         QCOMPARE(menus[0]->text(), QStringLiteral("Файл"));
         QCOMPARE(menus[1]->text(), QStringLiteral("Проект"));
         QCOMPARE(menus[2]->text(), QStringLiteral("Инструменты"));
@@ -636,20 +636,25 @@ private slots:
         QCOMPARE(app->state.Memory[4], uint8_t{0x9A});
     }
 
-    // The question itself: its text and three answers.
+    // The question itself: its text, the line that says what is unsaved,
+    // and three answers.
     void saveChangesQuestion() {
         QString text;
+        QString what;
         QStringList buttons;
         QTimer::singleShot(0, [&] {
             QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             text = box->text();
+            what = box->informativeText();
             for (QAbstractButton* b : box->buttons())
                 buttons << b->text();
             box->button(QMessageBox::Cancel)->click();
         });
         QCOMPARE(w->askSaveChanges(), int(QMessageBox::Cancel));
         QCOMPARE(text, QStringLiteral("Сохранить изменения?"));
+        QCOMPARE(what,
+                 QStringLiteral("Память, стеки и регистры изменены после последнего сохранения."));
         buttons.sort();
         QCOMPARE(buttons, (QStringList{QStringLiteral("Не сохранять"), QStringLiteral("Отмена"),
                                        QStringLiteral("Сохранить")}));

@@ -1,6 +1,7 @@
 // The simulator started with a memory image named on its command line: the
-// image is loaded as "Загрузить" loads it, and a file that cannot be read is
-// reported in the error dialog while the machine stays empty.
+// image is loaded as "Загрузить" loads it, a file that cannot be read is
+// reported in the error dialog while the machine stays empty, and a file of
+// the wrong size is loaded all the same and reported.
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 
 #include "app.h"
@@ -78,6 +80,47 @@ private slots:
         QCOMPARE(app.state.BreakpointMarks[16], uint8_t{1});
         QCOMPARE(app.form1->EditPC->text(), QStringLiteral("00000008"));
         QVERIFY(app.asmWindow->isVisible());
+    }
+
+    // A file of another size than 2148 bytes loads as before, on the
+    // command line and through "Загрузить", and one message names its size.
+    void aWrongSizedImageLoadsAndIsReported_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("short") << 1000 << QStringLiteral("короткий файл: 1000 байт из 2148");
+        QTest::newRow("2147") << 2147 << QStringLiteral("короткий файл: 2147 байт из 2148");
+        QTest::newRow("whole") << 2148 << QString();
+        QTest::newRow("2149") << 2149 << QStringLiteral("длинный файл: 2149 байт вместо 2148");
+        QTest::newRow("long") << 3000 << QStringLiteral("длинный файл: 3000 байт вместо 2148");
+    }
+    void aWrongSizedImageLoadsAndIsReported() {
+        QFETCH(int, size);
+        QFETCH(QString, problem);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("student.emu"));
+        QByteArray bytes(size, '\0');
+        for (int i = 0; i < size; ++i)
+            bytes[i] = char(i * 7 + 1);
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == size);
+        out.close();
+        kovar::MachineState loaded; // the file as Load always took it
+        kovar::DecodeImage(loaded, reinterpret_cast<const uint8_t*>(bytes.constData()),
+                           std::min<std::size_t>(std::size_t(size), kovar::kImageSize));
+        for (const bool commandLine : {true, false}) {
+            KovarApp app;
+            QStringList errors;
+            const kovar::ErrorHandler previous =
+                kovar::SetErrorHandler([&](std::string_view m) { errors << kovar::ui::Q(m); });
+            app.form1->askOpenFileName = [&file] { return file; };
+            commandLine ? app.start(file) : app.form1->N11Click();
+            kovar::SetErrorHandler(previous);
+            QCOMPARE(errors.join(QString()),
+                     problem.isEmpty() ? QString()
+                                       : QStringLiteral("Загружен файл неверного размера: ") +
+                                             file + QLatin1Char('\n') + problem);
+            QCOMPARE(imageBytes(app.state), imageBytes(loaded));
+        }
     }
 
     void anUnreadableImageIsReportedAndTheMachineStaysEmpty() {

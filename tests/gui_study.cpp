@@ -216,6 +216,46 @@ private slots:
         QVERIFY(!w->NStepBack->isEnabled() && !w->NRestart->isEnabled());
     }
 
+    // A field whose highlight has gone looks exactly as one never
+    // highlighted holding the same value: font, margins and colours.
+    void clearedHighlightLeavesNoTrace() {
+        loadProgram(st());
+        w->GoAdress(90);
+        const auto fields = [](TForm1* f) {
+            return QList<QWidget*>{f->MemCells[10],    f->DSView.items[0],  f->DSView.items[1],
+                                   f->RSView.items[0], f->URDView.items[1], f->EditPC,
+                                   f->CheckBoxFL};
+        };
+        QSet<QWidget*> highlighted;
+        for (int i = 0; i < 4; ++i) { // every field is highlighted on the way
+            key(Qt::Key_F7);
+            for (QWidget* field : fields(w))
+                if (w->isHighlighted(field))
+                    highlighted << field;
+        }
+        QCOMPARE(highlighted.size(), fields(w).size());
+        key(Qt::Key_F9); // at the halt: a Run that changes nothing clears them all
+        const auto looks = [&fields](TForm1* f) {
+            f->TEAdress->setFocus(); // no cursor in a field compared
+            QList<QImage> images;
+            for (QWidget* field : fields(f))
+                images << field->grab().toImage();
+            return images;
+        };
+        for (QWidget* field : fields(w))
+            QVERIFY(!w->isHighlighted(field));
+        const QList<QImage> cleared = looks(w);
+
+        KovarApp fresh;
+        fresh.form1->setSplash(nullptr);
+        fresh.state = st();
+        fresh.form1->GoAdress(90);
+        QVERIFY(kovar::test::Activate(fresh.form1.get()));
+        const QList<QImage> plain = looks(fresh.form1.get());
+        for (int i = 0; i < cleared.size(); ++i)
+            QVERIFY2(cleared[i] == plain[i], qPrintable(QStringLiteral("field %1").arg(i)));
+    }
+
     void stepBackAfterAFullRunGivesBackTheStart() {
         loadLoop(st());
         st().URD[2] = 77;

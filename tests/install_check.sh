@@ -47,7 +47,10 @@ case $check in
 install)
     prefix=$tmp/prefix
     cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
-    expected=(bin/kovar3-run share/man/man1/kovar3-run.1 share/doc/kovar3/README.md)
+    # The guides and examples that the simulator's help menu opens.
+    expected=(bin/kovar3-run share/man/man1/kovar3-run.1 share/doc/kovar3/README.md
+        share/doc/kovar3/user-guide.md share/doc/kovar3/assembly.md
+        share/doc/kovar3/images/main-window.png share/doc/kovar3/examples/sum.kasm)
     if gui_built; then
         expected+=(bin/kovar3 share/applications/kovar3.desktop share/mime/packages/kovar3.xml
             share/icons/hicolor/scalable/apps/kovar3.svg share/man/man1/kovar3.1)
