@@ -20,6 +20,7 @@
 #include "assembler.h"
 #include "atomic_file.h"
 #include "file_commands.h"
+#include "machine_link.h"
 #include "isa.h"
 #include "mem1.h"
 #include "show_error.h"
@@ -397,6 +398,7 @@ bool AsmWindow::AssembleClick() {
         return false;
     }
     kovar::ApplyProgram(result, main_.state());
+    main_.link().programAssembled(result);
     main_.RefreshMem();
     main_.RefreshStack(kovar::StackId::DS);
     main_.RefreshStack(kovar::StackId::RS);

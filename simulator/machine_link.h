@@ -4,11 +4,19 @@
 // machine through it, ask the main window to show an address, and learn
 // from its signals when the views were redrawn, when the user edited the
 // machine, when a New or Load replaced it and when a command ran.
+//
+// The link also keeps the source map of the last program assembled into
+// memory, for as long as memory still holds what it laid down: a byte the
+// user changes by hand drops the items that wrote it, New and Load drop the
+// whole map. What the program's own SAVEs write keeps its place in the map
+// (a variable declared with ".word" stays that variable).
 #pragma once
 
 #include <QObject>
+#include <array>
 #include <cstdint>
 
+#include "assembler.h"
 #include "machine_state.h"
 
 class MachineLink : public QObject {
@@ -28,6 +36,13 @@ public:
     // address label does; an address outside memory is left alone.
     void toggleBreakpoint(uint32_t address);
 
+    // The map of the program last assembled into memory; empty when there
+    // is none (or nothing of it is left).
+    const kovar::SourceMap& sourceMap() const { return map_; }
+    // To be called right after a program was applied to the machine and
+    // before the edit is reported.
+    void programAssembled(const kovar::AssembleResult& result);
+
 signals:
     // The memory view or the PC field has just been redrawn (once per
     // command, as the views are coalesced).
@@ -42,4 +57,18 @@ signals:
     // A Step, Run, Continue, step back or restart has ended: anything in
     // the machine may have changed.
     void executed();
+    // The source map was replaced, dropped, or lost some of its items.
+    void sourceMapChanged();
+
+protected:
+    // Called by the implementation's constructor once machine() can be used.
+    void followSourceMap();
+
+private:
+    void dropEditedBytes();
+
+    kovar::SourceMap map_;
+    // Memory as the map last knew it: bytes that differ after a user's
+    // edit were changed by hand.
+    std::array<uint8_t, kovar::kMemorySize> known_{};
 };

@@ -26,7 +26,7 @@ constexpr int kClientHeight = 392;
 // same calls the window's own controls make.
 class MainWindowLink final : public MachineLink {
 public:
-    explicit MainWindowLink(TForm1& form) : MachineLink(&form), form_(form) {}
+    explicit MainWindowLink(TForm1& form) : MachineLink(&form), form_(form) { followSourceMap(); }
 
     kovar::MachineState& machine() override { return form_.state(); }
     void showAddress(uint32_t address) override {

@@ -24,6 +24,7 @@
 #include "gui_support.h"
 #include "help_menu.h"
 #include "listing_window.h"
+#include "machine_link.h"
 #include "mem1.h"
 #include "memory_image.h"
 #include "show_error.h"
@@ -188,6 +189,29 @@ private slots:
         QCOMPARE(asked, 1);
         QVERIFY(lst->View->rowText(4).endsWith(QStringLiteral("00 00 00 00  CALL 0x0")));
         QVERIFY(rowHighlighted(0));
+    }
+
+    // The map of the assembled program lives as long as memory holds what it
+    // laid down: a run keeps it, a byte typed by hand drops its instruction,
+    // New drops it all.
+    void sourceMapFollowsMemory() {
+        typeProgram(QString::fromUtf8(kProgram));
+        pressAssemble();
+        const kovar::SourceMap& map = app->form1->link().sourceMap();
+        QCOMPARE(map.LineAt(16), 3);
+        QCOMPARE(map.LineAt(44), 11);
+        QTest::keyClick(app->form1.get(), Qt::Key_F9);
+        QCOMPARE(map.LineAt(kHaltAddress), 10);
+        QSignalSpy changed(&app->form1->link(), &MachineLink::sourceMapChanged);
+        app->form1->MemCells[21]->setText(QStringLiteral("00"));
+        app->form1->RAMExit(21);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(map.LineAt(20), 0);
+        QCOMPARE(map.LineAt(16), 3);
+        app->form1->askSaveChanges = [] { return int(QMessageBox::Discard); };
+        QTest::keyClick(app->form1.get(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(changed.count(), 2);
+        QVERIFY(map.empty());
     }
 
     void errorsChangeNothingAndLeadToTheirLine() {
