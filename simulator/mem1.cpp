@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "machine_link.h"
+#include "mem1_fields.h"
 #include "shortcut_filter.h"
 #include "text_fit.h"
 #include "theme.h"
@@ -56,6 +57,7 @@ TForm1::TForm1(kovar::MachineState& state, kovar::TraceLog& log, QWidget* parent
     buildMenu();
     FormCreate();
     buildStudyAids();
+    setDecimalView(kovar::mem1::savedDecimalView());
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     installFileDialogs();
     // Addresses, register values and captions stay whole in their fixed places.

@@ -7,7 +7,7 @@
 // mem1_files.cpp (New, Save, Load, Exit, the trace file), mem1_study.cpp
 // (Run, Step, step back, restart, continue, breakpoints), mem1_highlights.cpp
 // (what the last command changed, and the colours of the theme) and
-// mem1_tooltips.cpp (values in decimal). The breakpoint list and the listing
+// mem1_tooltips.cpp (values in the other base). The breakpoint list and the listing
 // reach the machine through link() (a MachineLink), not through this class.
 #pragma once
 
@@ -102,6 +102,13 @@ public:
     int MemBase() const { return memBase_; }
     void GoAdress(int32_t target);
 
+    // Whether the stacks and the user registers show and read signed
+    // decimal numbers instead of hexadecimal ones (PC, FL and memory stay
+    // hexadecimal). Remembered in the program's settings; switching redraws
+    // those fields at once and emits decimalViewChanged.
+    bool decimalView() const { return decimal_; }
+    void setDecimalView(bool on);
+
     // Fixed controls.
     QFrame* Bevel1;
     QLabel* LMemory;
@@ -138,6 +145,7 @@ public:
     QAction* NListing; // Листинг
     QAction* N9;       // Начало (memory context menu)
     QAction* N14;      // Конец
+    QAction* NDecimal; // Десятичные (menu "Вид")
 
     // Controls built at run time, in index order.
     QList<QLineEdit*> MemCells;
@@ -190,6 +198,9 @@ signals:
     // command, as the views are coalesced): views that follow memory and PC
     // bring themselves up to date.
     void memoryOrPCShown();
+    // The stacks and user registers have switched between decimal and
+    // hexadecimal numbers: windows that show words may follow.
+    void decimalViewChanged(bool decimal);
 
 protected:
     bool event(QEvent* event) override;
@@ -212,6 +223,11 @@ private:
     void redrawStack(kovar::StackId stack);
     void redrawURD();
     void redrawPC();
+    // A stack or register word as its field shows it in the current view,
+    // and the value of a field's text (false, after the error message, for
+    // a text that is no number of the view).
+    QString wordText(int32_t value) const;
+    bool readWord(const QString& text, int32_t& value) const;
     void setBarPosition(int position);
     // Commits text typed into the focused field, of the program and of this
     // window, before a command acts on the machine.
@@ -245,6 +261,7 @@ private:
     bool staleURD_ = false;
     bool stalePC_ = false;
     bool unsaved_ = false;
+    bool decimal_ = false;
 
     // ---- study aids: step back, restart, continue, highlights of what a
     // command changed, decimal tooltips, the breakpoint list, the trace file.

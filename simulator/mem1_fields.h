@@ -1,6 +1,7 @@
 // What the files of the simulator window share about its value fields: the
 // hexadecimal texts they show and read, writing a text only when it differs,
-// and the memory cells' style. Used only inside TForm1's own files.
+// the remembered choice of decimal numbers, and the memory cells' style. Used only inside TForm1's
+// own files.
 #pragma once
 
 #include <QLineEdit>
@@ -28,6 +29,10 @@ inline void setFieldText(QLineEdit* field, const QString& text) {
     if (field->text() != text)
         field->setText(text);
 }
+
+// Whether the stacks and registers showed decimal numbers when the program
+// last switched them (kept in the program's settings).
+bool savedDecimalView();
 
 // The style of a memory cell in a theme: plain, and changed by the last
 // command. Cells draw through a style sheet to get their thin frame.

@@ -158,6 +158,13 @@ void TForm1::buildMenu() {
                      &TForm1::NListingClick);
     NAsm->setEnabled(false);
     NListing->setEnabled(false);
+    QMenu* view = bar->addMenu(QStringLiteral("Вид"));
+    NDecimal = view->addAction(QStringLiteral("Десятичные"));
+    NDecimal->setCheckable(true);
+    connect(NDecimal, &QAction::triggered, this, [this](bool on) {
+        commitTypedText(); // in the base it was typed in
+        setDecimalView(on);
+    });
 
     // The menu's keys belong to the whole program and win over edit fields.
     shortcuts_ = new ShortcutFilter({N10, N8, N11, N12, N6, N7, Hexbindec1, N15, RPNcalc1}, this);

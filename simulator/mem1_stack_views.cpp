@@ -1,13 +1,18 @@
 // The simulator window's stack and register views: the 16 rows of DS and of
 // RS, the four user registers, and the PC field and FL box below the memory
-// view.
+// view; and the view "Десятичные", in which the stacks and registers show
+// and read signed decimal numbers.
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
 #include <utility>
 
+#include "converter.h"
 #include "mem1.h"
 #include "mem1_fields.h"
+#include "show_error.h"
 #include "ui_support.h"
 
 using kovar::StackId;
@@ -16,6 +21,30 @@ using kovar::mem1::hexToInt;
 using kovar::mem1::setFieldText;
 using kovar::ui::Q;
 using kovar::ui::S;
+
+namespace {
+
+const QString kDecimalKey = QStringLiteral("view/decimal");
+
+// A stack or register field: eight hex digits, or up to eleven characters
+// of a signed decimal number (-2147483648), right-aligned so that the units
+// line up. The decimal field is wider; its font shrinks where the text
+// still does not fit.
+constexpr int kHexFieldWidth = 60;
+constexpr int kDecimalFieldWidth = 80;
+
+void shapeWordField(QLineEdit* field, bool decimal) {
+    field->setMaxLength(decimal ? 11 : 8);
+    field->resize(decimal ? kDecimalFieldWidth : kHexFieldWidth, field->height());
+    field->setAlignment(decimal ? Qt::AlignRight | Qt::AlignVCenter
+                                : Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+} // namespace
+
+bool kovar::mem1::savedDecimalView() {
+    return QSettings().value(kDecimalKey, false).toBool();
+}
 
 void TForm1::InitStack(StackRecord& record, int kind) {
     QWidget* page = kind == 0 ? PanelDS : PanelRS;
@@ -65,7 +94,7 @@ void TForm1::redrawStack(StackId id) {
     const kovar::Stack& entries = st_.stack(id);
     StackRecord& record = id == StackId::DS ? DSView : RSView;
     for (int i = 0; i < kovar::kStackDepth; ++i)
-        setFieldText(record.items[i], hexBytes(entries[i], 4));
+        setFieldText(record.items[i], wordText(entries[i]));
 }
 
 void TForm1::RefreshStack(StackId id) {
@@ -78,7 +107,7 @@ void TForm1::RefreshStack(StackId id) {
 void TForm1::redrawURD() {
     staleURD_ = false;
     for (int i = 0; i < kovar::kUserRegisters; ++i)
-        setFieldText(URDView.items[i], hexBytes(st_.URD[i], 4));
+        setFieldText(URDView.items[i], wordText(st_.URD[i]));
 }
 
 void TForm1::RefreshURD() {
@@ -112,21 +141,60 @@ std::string TForm1::PCFieldText(const kovar::MachineState& state) const {
     return S(EditPC->text());
 }
 
+QString TForm1::wordText(int32_t value) const {
+    return decimal_ ? QString::number(value) : hexBytes(value, 4);
+}
+
+bool TForm1::readWord(const QString& text, int32_t& value) const {
+    if (!decimal_) {
+        value = hexToInt(text);
+        return true;
+    }
+    if (text.isEmpty()) { // an emptied field holds 0, as in hexadecimal
+        value = 0;
+        return true;
+    }
+    const std::optional<int32_t> number = kovar::ReadInt32(S(text));
+    if (!number) {
+        kovar::ShowError(kovar::kDecInputError);
+        return false;
+    }
+    value = *number;
+    return true;
+}
+
 void TForm1::ItemExit(StackId id, int index) {
     StackRecord& record = id == StackId::DS ? DSView : RSView;
-    const int32_t value = hexToInt(record.items[index]->text());
+    int32_t value = st_.stack(id)[index];
+    readWord(record.items[index]->text(), value); // a refused text keeps the value
     const int32_t old = std::exchange(st_.stack(id)[index], value);
-    record.items[index]->setText(hexBytes(value, 4));
+    record.items[index]->setText(wordText(value));
     if (value != old)
         userEdited();
 }
 
 void TForm1::URDExit(int index) {
-    const int32_t value = hexToInt(URDView.items[index]->text());
+    int32_t value = st_.URD[index];
+    readWord(URDView.items[index]->text(), value);
     const int32_t old = std::exchange(st_.URD[index], value);
-    URDView.items[index]->setText(hexBytes(value, 4));
+    URDView.items[index]->setText(wordText(value));
     if (value != old)
         userEdited();
+}
+
+void TForm1::setDecimalView(bool on) {
+    NDecimal->setChecked(on);
+    if (on == decimal_)
+        return;
+    decimal_ = on;
+    QSettings().setValue(kDecimalKey, on);
+    for (const StackRecord* record : {&DSView, &RSView, &URDView})
+        for (QLineEdit* field : record->items)
+            shapeWordField(field, on);
+    RefreshStack(StackId::DS);
+    RefreshStack(StackId::RS);
+    RefreshURD();
+    emit decimalViewChanged(on);
 }
 
 void TForm1::EditPCExit() {
