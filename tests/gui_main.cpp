@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
@@ -92,6 +93,7 @@ class GuiMain : public QObject {
 private slots:
     void init() {
         errors.clear();
+        QSettings().clear(); // a first start: hexadecimal stacks
         app = std::make_unique<KovarApp>();
         w = app->form1.get();
         QVERIFY(kovar::test::StartPastSplash(*app));
@@ -399,6 +401,72 @@ private slots:
         QCOMPARE(app->state.URD[3], -1);
         QCOMPARE(w->URDView.items[3]->text(), QStringLiteral("FFFFFFFF"));
         QVERIFY(!app->state.DS[15] && !app->state.RS[3]);
+    }
+
+    void decimalViewRoundTrip() {
+        QVERIFY(!w->decimalView() && w->NDecimal->isCheckable() && !w->NDecimal->isChecked());
+        QCOMPARE(w->menuBar()->actions().value(3)->text(), QStringLiteral("Вид"));
+        QCOMPARE(w->NDecimal->text(), QStringLiteral("Десятичные"));
+        QSignalSpy switched(w, &TForm1::decimalViewChanged);
+        // Text typed in hexadecimal counts before the view changes.
+        w->DSView.items[4]->setFocus();
+        QTRY_VERIFY(w->DSView.items[4]->hasFocus());
+        w->DSView.items[4]->selectAll();
+        QTest::keyClicks(w->DSView.items[4], QStringLiteral("ff"));
+        w->NDecimal->trigger();
+        QVERIFY(w->decimalView());
+        QCOMPARE(switched.size(), 1);
+        QCOMPARE(app->state.DS[4], 255);
+        QCOMPARE(w->DSView.items[4]->text(), QStringLiteral("255"));
+        QCOMPARE(w->EditPC->text(), QStringLiteral("00000000")); // PC and memory stay hex
+        QCOMPARE(w->MemCells[0]->text(), QStringLiteral("00"));
+
+        const struct {
+            QLineEdit* field;
+            const int32_t* value;
+            const char* typed;
+            const char* shown;
+            const char* hex;
+        } cases[] = {
+            {w->DSView.items[0], &app->state.DS[0], "-7", "-7", "FFFFFFF9"},
+            {w->DSView.items[1], &app->state.DS[1], "-2147483648", "-2147483648", "80000000"},
+            {w->RSView.items[15], &app->state.RS[15], "2147483647", "2147483647", "7FFFFFFF"},
+            {w->URDView.items[2], &app->state.URD[2], "-007", "-7", "FFFFFFF9"},
+            {w->URDView.items[3], &app->state.URD[3], "", "0", "00000000"},
+        };
+        for (const auto& c : cases) {
+            w->PageControl1->setCurrentWidget(c.field->parentWidget());
+            typeAndTab(c.field, QString::fromUtf8(c.typed));
+            QCOMPARE(c.field->text(), QString::fromUtf8(c.shown));
+            QCOMPARE(*c.value, int32_t(kovar::HexToIntRaw(c.hex)));
+        }
+        QVERIFY(errors.isEmpty());
+        // A text that is no 32-bit decimal number is refused; the value stays.
+        w->PageControl1->setCurrentWidget(w->PanelDS);
+        for (const char* bad : {"2147483648", "-2147483649", "1a", "-", "+5", "1-2", " 7"}) {
+            errors.clear();
+            typeAndTab(w->DSView.items[0], QString::fromUtf8(bad));
+            QCOMPARE(errors, QStringList{QStringLiteral("Ошибка при вводе десятичного числа")});
+            QCOMPARE(app->state.DS[0], -7);
+            QCOMPARE(w->DSView.items[0]->text(), QStringLiteral("-7"));
+        }
+
+        w->NDecimal->trigger();
+        QVERIFY(!w->decimalView() && !w->NDecimal->isChecked());
+        QCOMPARE(switched.size(), 2);
+        for (const auto& c : cases) {
+            QCOMPARE(c.field->text(), QString::fromUtf8(c.hex));
+            QCOMPARE(c.field->maxLength(), 8);
+        }
+
+        // The view is remembered for the next start.
+        w->NDecimal->trigger();
+        app.reset();
+        app = std::make_unique<KovarApp>();
+        w = app->form1.get();
+        QVERIFY(w->decimalView() && w->NDecimal->isChecked());
+        QCOMPARE(w->URDView.items[0]->text(), QStringLiteral("0"));
+        QCOMPARE(w->URDView.items[0]->maxLength(), 11);
     }
 
     void editingPCAndFL() {

@@ -13,11 +13,13 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolTip>
 #include <QtTest>
+#include <limits>
 #include <memory>
 
 #include "app.h"
@@ -111,6 +113,7 @@ private slots:
 
     void init() {
         errors.clear();
+        QSettings().clear(); // hexadecimal stacks
         app = std::make_unique<KovarApp>();
         w = app->form1.get();
         QVERIFY(kovar::test::StartPastSplash(*app));
@@ -350,6 +353,47 @@ private slots:
                      cell.contains(QStringLiteral("4278190122")) &&
                      cell.contains(QStringLiteral("-16777174")),
                  qPrintable(cell));
+        // The same bytes as LOAD reads them: least significant byte first.
+        QVERIFY2(cell.contains(QStringLiteral("2A0000FF\n= 704643327 без знака")),
+                 qPrintable(cell));
+        st().WriteInstructionWord(6, 0x000000F0u);
+        w->RefreshMem();
+        QVERIFY2(tip(w->MemCells[6])
+                     .contains(QStringLiteral("F0000000\n= 4026531840 без знака, "
+                                              "-268435456 со знаком")),
+                 qPrintable(tip(w->MemCells[6])));
+
+        // In the decimal view a stack or register field shows the hexadecimal.
+        w->setDecimalView(true);
+        st().URD[2] = std::numeric_limits<int32_t>::min();
+        w->RefreshURD();
+        w->RefreshStack(kovar::StackId::DS);
+        const struct {
+            QLineEdit* field;
+            const char* shown;
+            const char* hex;
+        } cases[] = {{w->DSView.items[1], "-56", "FFFFFFC8"},
+                     {w->URDView.items[2], "-2147483648", "80000000"}};
+        for (const auto& c : cases) {
+            QCOMPARE(c.field->text(), QString::fromUtf8(c.shown));
+            QVERIFY2(tip(c.field).contains(QString::fromUtf8(c.hex)), qPrintable(tip(c.field)));
+        }
+        QVERIFY(tip(w->EditPC).contains(QStringLiteral("Со знаком: 0"))); // PC stays hex
+        w->setDecimalView(false);
+    }
+
+    void highlightsInTheDecimalView() {
+        w->setDecimalView(true);
+        loadProgram(st());
+        w->RefreshStack(kovar::StackId::DS);
+        for (int i = 0; i < 4; ++i) {
+            const MachineState before = st();
+            key(Qt::Key_F7);
+            checkHighlights(before);
+        }
+        QCOMPARE(w->DSView.items[0]->text(), QStringLiteral("6"));
+        QCOMPARE(w->RSView.items[0]->text(), QStringLiteral("16"));
+        w->setDecimalView(false);
     }
 
     void findBarInTheTracePane() {

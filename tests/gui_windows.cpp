@@ -173,23 +173,29 @@ private slots:
     void textsAreWholeInEveryWindow() {
         TForm1* w = app->form1.get();
         w->N7Click(); // a step: the trace shows its bold heading
-        // The widest values: D is the widest hexadecimal digit.
+        // The widest values: D is the widest hexadecimal digit, and the
+        // least number the longest decimal one.
         kovar::MachineState& st = app->state;
         st.Memory.fill(0xDD);
-        st.DS.fill(int32_t(0xDDDDDDDDu));
-        st.RS.fill(int32_t(0xDDDDDDDDu));
-        st.URD.fill(int32_t(0xDDDDDDDDu));
         st.PC = int32_t(0xDDDDDDDDu);
         w->GoAdress(0x3CD);
-        w->RefreshStack(kovar::StackId::DS);
-        w->RefreshStack(kovar::StackId::RS);
-        w->RefreshURD();
         w->RefreshPC();
         QStringList clipped;
-        for (int page = 0; page < w->PageControl1->count(); ++page) {
-            w->PageControl1->setCurrentIndex(page);
-            clipped << ClippedTexts(w);
+        for (const bool decimal : {false, true}) {
+            const int32_t widest = decimal ? INT32_MIN : int32_t(0xDDDDDDDDu);
+            st.DS.fill(widest);
+            st.RS.fill(widest);
+            st.URD.fill(widest);
+            w->setDecimalView(decimal);
+            w->RefreshStack(kovar::StackId::DS);
+            w->RefreshStack(kovar::StackId::RS);
+            w->RefreshURD();
+            for (int page = 0; page < w->PageControl1->count(); ++page) {
+                w->PageControl1->setCurrentIndex(page);
+                clipped << ClippedTexts(w);
+            }
         }
+        QCOMPARE(w->URDView.items[3]->text(), QStringLiteral("-2147483648"));
 
         // The bold heading's 32 bits can be scrolled into view.
         TraceView* pane = w->MemoDeb;
