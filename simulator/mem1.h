@@ -3,12 +3,13 @@
 // and FL, the trace pane, the run button and the main menu. Its code is split
 // by concern: mem1.cpp (creation, activation, closing, the frame around every
 // command, the tool windows), mem1_layout.cpp (the fixed controls and the
-// menu), mem1_memory_view.cpp, mem1_stack_views.cpp (stacks, URD, PC, FL),
-// mem1_files.cpp (New, Save, Load, Exit, the trace file), mem1_study.cpp
-// (Run, Step, step back, restart, continue, breakpoints), mem1_highlights.cpp
-// (what the last command changed, and the colours of the theme) and
-// mem1_tooltips.cpp (values in the other base). The breakpoint list and the listing
-// reach the machine through link() (a MachineLink), not through this class.
+// menu), mem1_memory_view.cpp, mem1_stack_views.cpp (stacks, URD, PC, FL, the
+// decimal view), mem1_files.cpp (New, Save, Load, Exit, the trace file),
+// mem1_study.cpp (Run, Step, step back, restart, continue, breakpoints),
+// mem1_highlights.cpp (what the last command changed, and the colours of the
+// theme) and mem1_tooltips.cpp (values in the other base). The breakpoint
+// list and the listing reach the machine through link() (a MachineLink), not
+// through this class.
 #pragma once
 
 #include <QList>

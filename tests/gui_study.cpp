@@ -356,12 +356,6 @@ private slots:
         // The same bytes as LOAD reads them: least significant byte first.
         QVERIFY2(cell.contains(QStringLiteral("2A0000FF\n= 704643327 без знака")),
                  qPrintable(cell));
-        st().WriteInstructionWord(6, 0x000000F0u);
-        w->RefreshMem();
-        QVERIFY2(tip(w->MemCells[6])
-                     .contains(QStringLiteral("F0000000\n= 4026531840 без знака, "
-                                              "-268435456 со знаком")),
-                 qPrintable(tip(w->MemCells[6])));
 
         // In the decimal view a stack or register field shows the hexadecimal.
         w->setDecimalView(true);
