@@ -54,7 +54,8 @@ int positionOf(int speed) {
 }
 
 // Watches the program's input while an animation runs: Esc pauses it, and so
-// does typing into, or pressing on, a field of the simulator window.
+// do typing into, or pressing on, a field of the simulator window, closing
+// the window and a dialog coming up.
 class AnimationInput final : public QObject {
 public:
     explicit AnimationInput(TForm1& form) : form_(form) { qApp->installEventFilter(this); }
@@ -63,9 +64,19 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         const QEvent::Type type = event->type();
         if (type != QEvent::KeyPress && type != QEvent::MouseButtonPress &&
-            type != QEvent::MouseButtonDblClick && type != QEvent::Close)
+            type != QEvent::MouseButtonDblClick && type != QEvent::Close && type != QEvent::Show)
             return false;
-        if (!form_.isAnimating() || QApplication::activeModalWidget())
+        if (!form_.isAnimating())
+            return false;
+        // A dialog of any window (a file dialog, a question) stops the run
+        // beneath it.
+        if (type == QEvent::Show) {
+            if (const auto* window = qobject_cast<QWidget*>(watched);
+                window && window->isWindow() && window->isModal())
+                form_.pauseAnimation();
+            return false;
+        }
+        if (QApplication::activeModalWidget())
             return false;
         if (type == QEvent::Close && watched == &form_) {
             form_.pauseAnimation();
