@@ -63,6 +63,10 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         const QEvent::Type type = event->type();
+        // The status bar holds the speed and the step counter; the menu
+        // entries' long hints stay in their tooltips.
+        if (type == QEvent::StatusTip && watched == &form_)
+            return true;
         if (type != QEvent::KeyPress && type != QEvent::MouseButtonPress &&
             type != QEvent::MouseButtonDblClick && type != QEvent::Close && type != QEvent::Show)
             return false;

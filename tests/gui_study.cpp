@@ -25,6 +25,7 @@
 #include <memory>
 
 #include "app.h"
+#include "asm_window.h"
 #include "breakpoints.h"
 #include "gui_support.h"
 #include "hex_op.h"
@@ -508,6 +509,12 @@ private slots:
              },
              1},
             {[this] { key(Qt::Key_F7); }, 2},
+            {[this] {
+                 app->asmWindow->Editor->setPlainText(QStringLiteral("halt"));
+                 QVERIFY(app->asmWindow->AssembleClick());
+             },
+             0},
+            {[this] { key(Qt::Key_F7); }, 1},
             {[this] { key(Qt::Key_N, Qt::ControlModifier); }, 0},
         };
         for (const auto& s : steps) {
