@@ -6,9 +6,11 @@
 // menu), mem1_memory_view.cpp, mem1_stack_views.cpp (stacks, URD, PC, FL),
 // mem1_files.cpp (New, Save, Load, Exit, the trace file), mem1_study.cpp
 // (Run, Step, step back, restart, continue, breakpoints), mem1_highlights.cpp
-// (what the last command changed, and the colours of the theme) and
-// mem1_tooltips.cpp (values in decimal). The breakpoint list and the listing
-// reach the machine through link() (a MachineLink), not through this class.
+// (what the last command changed, and the colours of the theme),
+// mem1_tooltips.cpp (values in decimal) and mem1_animation.cpp (the animated
+// run, and the step counter in the status bar). The breakpoint list and the
+// listing reach the machine through link() (a MachineLink), not through this
+// class.
 #pragma once
 
 #include <QList>
