@@ -191,6 +191,54 @@ void BM_F9WithAndWithoutHistory(benchmark::State& state) {
 }
 BENCHMARK(BM_F9WithAndWithoutHistory)->Unit(benchmark::kMillisecond)->Iterations(150);
 
+// One tick of the animated run at its top speed (1000 instructions a
+// second) on the looping program, with the trace on: the instructions the
+// tick runs and the redraw of the views and the trace pane after it. Input
+// that arrives during a tick waits for it to end, so its processor time is
+// the longest the window leaves the user's input waiting. The animation is
+// restarted whenever it reaches the step limit, outside the timing.
+void BM_AnimationTick(benchmark::State& state) {
+    Program p;
+    TForm1* w = p.app->form1.get();
+    p.pressF9();
+    w->setAnimationSpeed(1000);
+    const auto cpuMs = [] {
+        timespec t{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+    };
+    qint64 steps = 0;
+    double worst = 0;
+    for (auto _ : state) {
+        if (!w->isAnimating()) {
+            state.PauseTiming();
+            QTest::keyClick(w, Qt::Key_F8);
+            QCoreApplication::processEvents();
+            state.ResumeTiming();
+        }
+        const qint64 before = w->stepCount();
+        double spent = 0;
+        while (w->stepCount() == before && w->isAnimating()) {
+            const double t0 = cpuMs();
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            QCoreApplication::processEvents(); // the repaint the tick asked for
+            spent += cpuMs() - t0;
+        }
+        steps += w->stepCount() - before;
+        worst = std::max(worst, spent);
+        state.SetIterationTime(spent / 1e3);
+    }
+    state.counters["steps_per_tick"] =
+        static_cast<double>(steps) / static_cast<double>(state.iterations());
+    state.counters["worst_tick_ms"] = worst;
+}
+BENCHMARK(BM_AnimationTick)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(200)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
 // Scrolling through a million lines: one page step of the trace pane.
 void BM_ScrollMillionLines(benchmark::State& state) {
     Program p;

@@ -11,6 +11,7 @@ void MachineLink::programAssembled(const kovar::AssembleResult& result) {
     map_ = kovar::SourceMap(result);
     known_ = machine().Memory;
     emit sourceMapChanged();
+    emit assembled();
 }
 
 void MachineLink::followSourceMap() {

@@ -59,6 +59,8 @@ signals:
     void executed();
     // The source map was replaced, dropped, or lost some of its items.
     void sourceMapChanged();
+    // A program has just been assembled into memory (its edit follows).
+    void assembled();
 
 protected:
     // Called by the implementation's constructor once machine() can be used.

@@ -68,6 +68,7 @@ TForm1::TForm1(kovar::MachineState& state, kovar::TraceLog& log, QWidget* parent
     connect(this, &TForm1::pcRedrawn, link_, &MachineLink::pcShown);
     connect(this, &TForm1::edited, link_, &MachineLink::edited);
     connect(this, &TForm1::replaced, link_, &MachineLink::replaced);
+    buildAnimation();
 }
 
 TForm1::~TForm1() {
@@ -157,6 +158,8 @@ void TForm1::commitTypedText() {
 }
 
 void TForm1::runCommand(const std::function<void()>& command) {
+    if (commandDepth_ == 0)
+        pauseAnimation(); // a command acts on the machine as the animation left it
     ++commandDepth_;
     command();
     --commandDepth_;

@@ -7,7 +7,8 @@
 // decimal view), mem1_files.cpp (New, Save, Load, Exit, the trace file),
 // mem1_study.cpp (Run, Step, step back, restart, continue, breakpoints),
 // mem1_highlights.cpp (what the last command changed, and the colours of the
-// theme) and mem1_tooltips.cpp (values in the other base). The breakpoint
+// theme), mem1_tooltips.cpp (values in the other base) and mem1_animation.cpp
+// (the animated run, and the step counter in the status bar). The breakpoint
 // list and the listing reach the machine through link() (a MachineLink), not
 // through this class.
 #pragma once
@@ -34,6 +35,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QScrollBar;
+class QSlider;
 class QTabWidget;
 class ShortcutFilter;
 class TraceView;
@@ -302,6 +304,8 @@ private:
     // Runs a Step or Run command: notes the restart point and the state
     // before it, then marks what it changed.
     void studyCommand(const std::function<void()>& command);
+    // The state the first Step or Run after an edit begins from.
+    void noteRestartPoint();
     // Ends a study command that changed the machine: marks what changed
     // and tells the other windows.
     void finishStudyCommand(const kovar::MachineState& before);
@@ -312,6 +316,32 @@ private:
         void operator()(Study* study) const;
     };
     std::unique_ptr<Study, StudyDeleter> study_;
+
+    // ---- the animated run (mem1_animation.cpp): Run one instruction at a
+    // time at a chosen speed, and the step counter in the status bar.
+public:
+    QAction* NAnimate;  // Анимация
+    QSlider* AnimSpeed; // instructions a second, 1 to 1000
+    QLabel* LabelSteps; // "Шагов: N"
+    bool isAnimating() const;
+    int animationSpeed() const;
+    void setAnimationSpeed(int perSecond);
+    // Instructions executed since the last New, Load, assembly or restart.
+    qint64 stepCount() const;
+    void AnimateClick();
+    // Stops an animation in progress; a later Анимация goes on from there.
+    void pauseAnimation();
+
+private:
+    struct Animation;
+    void buildAnimation();
+    void animationTick();
+    void countSteps(qint64 delta);
+    void resetStepCount();
+    struct AnimationDeleter {
+        void operator()(Animation* animation) const;
+    };
+    std::unique_ptr<Animation, AnimationDeleter> anim_;
 
     // What the last Step, Run, step back or restart changed; those fields
     // are highlighted until the next such command or the user's typing.

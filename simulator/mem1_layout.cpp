@@ -129,8 +129,10 @@ void TForm1::buildMenu() {
         auto* action = menu->addAction(QString::fromUtf8(text));
         action->setShortcut(key);
         action->setShortcutContext(Qt::ApplicationShortcut);
-        // What the user typed into a field counts before the command acts.
+        // An animation pauses, and what the user typed into a field counts,
+        // before the command acts.
         connect(action, &QAction::triggered, this, [this, handler] {
+            pauseAnimation();
             commitTypedText();
             (this->*handler)();
         });
@@ -183,8 +185,10 @@ void TForm1::buildStudyControls() {
         action->setShortcutContext(Qt::ApplicationShortcut);
         action->setStatusTip(QString::fromUtf8(hint));
         action->setToolTip(QString::fromUtf8(hint));
-        // What the user typed into a field counts before the command acts.
+        // An animation pauses, and what the user typed into a field counts,
+        // before the command acts.
         connect(action, &QAction::triggered, this, [this, handler] {
+            pauseAnimation();
             commitTypedText();
             (this->*handler)();
         });

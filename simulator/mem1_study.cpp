@@ -96,22 +96,29 @@ void TForm1::finishStudyCommand(const kovar::MachineState& before) {
     emit link_->executed();
 }
 
-void TForm1::studyCommand(const std::function<void()>& command) {
+void TForm1::noteRestartPoint() {
     if (!study_->restartPoint)
         study_->restartPoint = st_;
+}
+
+void TForm1::studyCommand(const std::function<void()>& command) {
+    noteRestartPoint();
     const kovar::MachineState before = st_;
     runCommand(command);
     finishStudyCommand(before);
 }
 
 void TForm1::N6Click() {
-    studyCommand([this] { cpu_.RunPrg(); });
+    studyCommand([this] { countSteps(static_cast<qint64>(cpu_.RunPrg().steps)); });
 }
 void TForm1::BitBtn5Click() {
     N6Click();
 }
 void TForm1::N7Click() {
-    studyCommand([this] { cpu_.StepPrg(); });
+    studyCommand([this] {
+        cpu_.StepPrg();
+        countSteps(1);
+    });
 }
 
 void TForm1::StepBackClick() {
@@ -119,7 +126,8 @@ void TForm1::StepBackClick() {
         return;
     const kovar::MachineState before = st_;
     runCommand([this] {
-        study_->history.Undo(st_, log_);
+        if (study_->history.Undo(st_, log_))
+            countSteps(-1);
         refreshAll();
     });
     finishStudyCommand(before);
@@ -133,8 +141,10 @@ void TForm1::RestartClick() {
         st_ = *study_->restartPoint;
         refreshAll();
     });
-    // The restart point is a new start: what ran before it is not undone.
+    // The restart point is a new start: what ran before it is not undone,
+    // and the step counter starts again.
     study_->history.Clear();
+    resetStepCount();
     finishStudyCommand(before);
 }
 
@@ -142,9 +152,11 @@ void TForm1::ContinueClick() {
     studyCommand([this] {
         // The marked instruction runs once; the rest is an ordinary Run
         // with its full step limit.
-        if (st_.IsBreakpoint(st_.PC))
+        if (st_.IsBreakpoint(st_.PC)) {
             cpu_.StepPrg();
-        cpu_.RunPrg();
+            countSteps(1);
+        }
+        countSteps(static_cast<qint64>(cpu_.RunPrg().steps));
     });
 }
 

@@ -10,21 +10,26 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolTip>
 #include <QtTest>
+#include <functional>
 #include <limits>
 #include <memory>
 
 #include "app.h"
+#include "asm_window.h"
 #include "breakpoints.h"
 #include "gui_support.h"
+#include "hex_op.h"
 #include "mem1.h"
 #include "memory_image.h"
 #include "pic.h"
@@ -106,6 +111,13 @@ class GuiStudy : public QObject {
             QCOMPARE(w->isHighlighted(w->URDView.items[i]), before.URD[i] != st().URD[i]);
         QCOMPARE(w->isHighlighted(w->EditPC), before.PC != st().PC);
         QCOMPARE(w->isHighlighted(w->CheckBoxFL), before.FL != st().FL);
+    }
+
+    // Runs the animation at full speed until it stops by itself.
+    void animateToTheEnd() {
+        w->setAnimationSpeed(1000);
+        key(Qt::Key_F8);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isAnimating(), 60000);
     }
 
 private slots:
@@ -420,6 +432,136 @@ private slots:
         QVERIFY(!pane->hasSelection());
         QTest::keyClick(pane->findField(), Qt::Key_Escape);
         QVERIFY(!pane->findBar()->isVisible());
+    }
+
+    // From the same start, the animation leaves the trace, the machine, the
+    // messages and the history that F9 leaves, at a breakpoint, a halt and
+    // the step limit; step back and restart work after it as after F9.
+    void animationEndsAsRunDoes() {
+        const std::function<void()> starts[] = {
+            [this] { // stops at the mark on the SAVE
+                loadProgram(st());
+                w->BP(4);
+            },
+            [this] { loadProgram(st()); }, // runs to the halt word
+            [this] { loadLoop(st()); },    // runs into the limit
+        };
+        w->askSaveChanges = [] { return int(QMessageBox::Discard); };
+        for (const auto& load : starts) {
+            w->N10Click();
+            w->GoAdress(0);
+            load();
+            w->userEdited(); // the program counts as the user's edit
+            const MachineState start = st();
+            errors.clear();
+            key(Qt::Key_F9);
+            const QStringList runTrace = traceLines(w->traceLog());
+            const MachineState afterRun = st();
+            const QStringList runErrors = errors;
+            const std::size_t runHistory = w->history().size();
+            QCOMPARE(w->stepCount(), qint64(runHistory));
+
+            key(Qt::Key_R, Qt::ControlModifier);
+            QCOMPARE(st(), start);
+            QCOMPARE(w->stepCount(), qint64(0));
+            w->BitBtn4Click();
+            errors.clear();
+            animateToTheEnd();
+            QCOMPARE(traceLines(w->traceLog()), runTrace);
+            QCOMPARE(st(), afterRun);
+            QCOMPARE(errors, runErrors);
+            QCOMPARE(w->history().size(), runHistory);
+            QCOMPARE(w->stepCount(), qint64(runHistory));
+            QCOMPARE(w->EditPC->text(), kovar::ui::Q(kovar::Hex8(uint32_t(st().PC))));
+
+            for (std::size_t i = 0; i < runHistory; ++i)
+                w->StepBackClick();
+            QCOMPARE(st(), start);
+            QVERIFY(traceLines(w->traceLog()).size() <= 1); // only a stop line stays
+            QCOMPARE(w->stepCount(), qint64(0));
+        }
+        QCOMPARE(errors, QStringList{QStringLiteral("MaxStep:1000")});
+    }
+
+    // Esc pauses, F8 goes on with the same run (the limit counts the steps
+    // of both parts); another command pauses first; the speed is remembered.
+    void animationPausesAndResumes() {
+        QVERIFY(w->NAnimate->isCheckable());
+        QCOMPARE(w->NAnimate->shortcut(), QKeySequence(Qt::Key_F8));
+        for (QAction* other : w->findChildren<QAction*>())
+            QVERIFY(other == w->NAnimate || other->shortcut() != w->NAnimate->shortcut());
+        loadLoop(st());
+        w->setAnimationSpeed(1000);
+        key(Qt::Key_F8);
+        QVERIFY(w->isAnimating() && w->NAnimate->isChecked());
+        QTRY_VERIFY(w->stepCount() > 10);
+        key(Qt::Key_Escape);
+        QVERIFY(!w->isAnimating() && !w->NAnimate->isChecked());
+        const qint64 paused = w->stepCount();
+        QTest::qWait(100);
+        QCOMPARE(w->stepCount(), paused);
+        QCOMPARE(w->EditPC->text(), kovar::ui::Q(kovar::Hex8(uint32_t(st().PC))));
+
+        key(Qt::Key_F8);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isAnimating(), 60000);
+        QCOMPARE(w->stepCount(), qint64(1000));
+        QCOMPARE(errors, QStringList{QStringLiteral("MaxStep:1000")});
+        QCOMPARE(traceLines(w->traceLog()).last(), QStringLiteral("MaxStep:1000"));
+
+        // F7 during an animation pauses it and then steps once.
+        key(Qt::Key_F8);
+        QTRY_VERIFY(w->stepCount() > 1010);
+        key(Qt::Key_F7);
+        QVERIFY(!w->isAnimating());
+        const qint64 afterStep = w->stepCount();
+        QTest::qWait(50);
+        QCOMPARE(w->stepCount(), afterStep);
+        // So does typing into a field.
+        key(Qt::Key_F8);
+        QVERIFY(w->isAnimating());
+        QTest::keyClick(w->MemCells[5], Qt::Key_A);
+        QVERIFY(!w->isAnimating());
+
+        w->setAnimationSpeed(5000);
+        QCOMPARE(w->animationSpeed(), 1000);
+        w->setAnimationSpeed(37);
+        QCOMPARE(QSettings().value(QStringLiteral("animation/speed")).toInt(), 37);
+    }
+
+    void stepCounterFollowsTheCommands() {
+        w->askSaveChanges = [] { return int(QMessageBox::Discard); };
+        loadProgram(st()); // four instructions, then the halt word
+        const struct {
+            std::function<void()> command;
+            qint64 count;
+        } steps[] = {
+            {[this] { key(Qt::Key_F7); }, 1},
+            {[this] { key(Qt::Key_F9); }, 4},
+            {[this] { key(Qt::Key_F7, Qt::ShiftModifier); }, 3},
+            {[this] { key(Qt::Key_R, Qt::ControlModifier); }, 0},
+            {[this] { key(Qt::Key_F7); }, 1},
+            {[this] {
+                 w->EditPC->setText(QStringLiteral("00000010"));
+                 w->EditPCExit();
+             },
+             1},
+            {[this] { key(Qt::Key_F7); }, 2},
+            {[this] {
+                 app->asmWindow->Editor->setPlainText(QStringLiteral("halt"));
+                 QVERIFY(app->asmWindow->AssembleClick());
+             },
+             0},
+            {[this] { key(Qt::Key_F7); }, 1},
+            {[this] { key(Qt::Key_N, Qt::ControlModifier); }, 0},
+        };
+        for (const auto& s : steps) {
+            s.command();
+            QCOMPARE(w->stepCount(), s.count);
+            QCOMPARE(w->LabelSteps->text(), QStringLiteral("Шагов: %1").arg(s.count));
+        }
+        // The status bar adds to the window below the unchanged client area.
+        QCOMPARE(w->centralWidget()->size(), QSize(604, 392));
+        QVERIFY(w->statusBar()->geometry().top() >= w->centralWidget()->geometry().bottom());
     }
 
     void savedTraceEqualsTheRunnersOutput() {
