@@ -135,6 +135,8 @@ private slots:
         errors.clear();
         src = app->asmWindow.get();
         lst = app->listingWindow.get();
+        // Assembling over unsaved work asks first: here the work is let go.
+        app->form1->askSaveChanges = [] { return int(QMessageBox::Discard); };
         QVERIFY(kovar::test::Activate(app->form1.get()));
         // The menu keys work also from an edit field that has the focus.
         QLineEdit* cell = app->form1->MemCells[0];

@@ -110,6 +110,12 @@ Theme makeTheme(const QPalette& palette) {
     t.number = Readable(QColor(170, 0, 0), {base}, kAimedContrast);
     t.quoted = Readable(QColor(0, 120, 0), {base}, kAimedContrast);
     t.registerName = Readable(QColor(0, 110, 130), {base}, kAimedContrast);
+    // The same yellow band as the listing's PC row, as strong as the
+    // editor's colours allow.
+    t.runningLine = fittedTint(
+        base, yellow, pcShare,
+        {text, t.comment, t.label, t.instruction, t.directive, t.number, t.quoted, t.registerName});
+    t.sourceError = Readable(QColor(220, 0, 0), {base, t.gutter, t.runningLine}, 3.0);
 
     t.traceRule = text;
     t.traceRule.setAlpha(70);
