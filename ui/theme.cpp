@@ -103,9 +103,9 @@ Theme makeTheme(const QPalette& palette) {
 
     t.gutter = mix(base, text, 0.075);
     t.gutterText = Readable(mix(base, text, 0.53), {t.gutter}, kAimedContrast);
-    // The editor's colours read on the base and, on a dark palette, on a
-    // faint yellow band (a light palette's band is fitted to them below).
-    const QColor band = dark ? mix(base, yellow, 0.14) : base;
+    // The editor's colours read on the base and on a yellow band at least
+    // this strong (the running line's, fitted to them below).
+    const QColor band = mix(base, yellow, dark ? 0.14 : 0.3);
     t.comment = Readable(QColor(110, 110, 110), {base, band}, kAimedContrast);
     t.label = Readable(QColor(120, 40, 0), {base, band}, kAimedContrast);
     t.instruction = Readable(QColor(0, 0, 170), {base, band}, kAimedContrast);
