@@ -669,7 +669,7 @@ void AsmWindow::followSourceMap() {
                 lineOfAddress_[a] = map.LineAt(static_cast<uint32_t>(a));
         markedLines_.assign(1, -1); // drawn anew
         refreshMarks();
-        followPC(true);
+        followPC(assembling_); // a new program is shown at its start
     });
     connect(&link, &MachineLink::executed, this, [this] {
         refreshMarks();
