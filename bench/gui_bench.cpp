@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "app.h"
+#include "asm_window.h"
+#include "disassembler.h"
 #include "listing_window.h"
 #include "mem1.h"
 #include "pic.h"
@@ -87,6 +89,87 @@ BENCHMARK(BM_RunF9)
     ->Iterations(20)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+
+// Program text for the looping program (each instruction as the
+// disassembler writes it), with `spread` comment lines before each and
+// `before` and `after` the whole.
+QString loopText(int spread, int before = 0, int after = 0) {
+    kovar::MachineState st;
+    loadLoop(st);
+    const QString comment = QStringLiteral("; comment line, as a long program has many\n");
+    QString text = comment.repeated(before);
+    for (uint32_t a = 0; a <= 28; a += 4)
+        text += comment.repeated(spread) +
+                QString::fromStdString(kovar::Disassemble(st.ReadInstructionWord(a))) +
+                QLatin1Char('\n');
+    return text + comment.repeated(after);
+}
+
+// Shows the source window holding `text` and assembles it into memory.
+void assembleInSourceWindow(Program& p, const QString& text) {
+    AsmWindow* source = p.app->asmWindow.get();
+    source->show();
+    if (!QTest::qWaitForWindowExposed(source))
+        qWarning("the source window was not shown");
+    source->Editor->setPlainText(text);
+    if (!source->AssembleClick())
+        qWarning("the program text did not assemble");
+    QCoreApplication::processEvents();
+}
+
+// BM_RunF9 with the source window open on the same program assembled from
+// its text: the window follows PC and the marks after every Run.
+void BM_RunF9WithSource(benchmark::State& state) {
+    Program p;
+    assembleInSourceWindow(p, loopText(0));
+    p.pressF9();
+    for (auto _ : state)
+        p.pressF9();
+    state.counters["running_line"] = p.app->asmWindow->Editor->runningLine();
+}
+BENCHMARK(BM_RunF9WithSource)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// One Step (F7) with a program of some 10,000 lines in the source window,
+// with the window shown and hidden in turn: the counters give the median
+// processor time of a press, repaint included, and the source window's
+// share. Argument 0: the instructions stand together in the middle of the
+// text; 1: each far from the next, so that every step scrolls the editor.
+void BM_StepF7WithLongSource(benchmark::State& state) {
+    Program p;
+    AsmWindow* source = p.app->asmWindow.get();
+    assembleInSourceWindow(p, state.range(0) == 0 ? loopText(0, 5000, 4992) : loopText(1250));
+    source->Editor->setFocus();
+    TForm1* w = p.app->form1.get();
+    const auto timed = [&](bool shown) {
+        source->setVisible(shown);
+        QCoreApplication::processEvents();
+        timespec t0{}, t1{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t0);
+        QTest::keyClick(w, Qt::Key_F7);
+        QCoreApplication::processEvents();
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t1);
+        return static_cast<double>(t1.tv_sec - t0.tv_sec) * 1e3 +
+               static_cast<double>(t1.tv_nsec - t0.tv_nsec) / 1e6;
+    };
+    std::vector<double> shown, hidden;
+    for (auto _ : state) {
+        shown.push_back(timed(true));
+        hidden.push_back(timed(false));
+    }
+    const auto median = [](std::vector<double> v) {
+        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
+    state.counters["lines"] = source->Editor->blockCount();
+    state.counters["shown_ms"] = median(shown);
+    state.counters["hidden_ms"] = median(hidden);
+    state.counters["source_window_ms"] = median(shown) - median(hidden);
+}
+BENCHMARK(BM_StepF7WithLongSource)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(200);
 
 // The same with the listing window open beside the main window: it follows
 // PC and memory after every Run.

@@ -2,11 +2,19 @@
 // and colouring, Open and Save of ".kasm" files, and the command that
 // assembles the text into the machine's memory; errors are listed below the
 // editor and a click on one puts the cursor on its line.
+//
+// Once the text is assembled into memory the window follows the machine: the
+// line of the instruction at PC is underlaid, the margin shows a red mark on
+// every line whose bytes carry a breakpoint, and a click there (or F5)
+// toggles the mark of the line's instruction. After a failed assembly each
+// rejected line has a marker (its message as tooltip) and a wavy underline.
 #pragma once
 
 #include <QPlainTextEdit>
 #include <QString>
+#include <QTextCursor>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -18,24 +26,73 @@ class QListWidget;
 class QSplitter;
 class QToolBar;
 class TForm1;
+namespace kovar {
+struct AsmError;
+}
 
-// A plain-text editor with a line-number margin.
+// A plain-text editor with a line-number margin. The margin has a column
+// for marks left of the numbers: breakpoints and error markers.
 class CodeEditor : public QPlainTextEdit {
     Q_OBJECT
 public:
+    struct LineError {
+        int line = 0;   // from 1
+        int column = 0; // from 1, in characters
+        QString message;
+    };
+
     explicit CodeEditor(QWidget* parent = nullptr);
     int lineNumberWidth() const;
     void paintLineNumbers(QPaintEvent* event);
     // Puts the cursor on a line and column (both from 1) and shows it.
     void goTo(int line, int column);
 
+    // The margin, and the box of a line (from 1) in it (empty when the line
+    // is not on screen).
+    QWidget* gutter() const { return lineNumbers_; }
+    QRect gutterLineRect(int line) const;
+    // The line (from 1) drawn at a height of the margin; 0 below the text.
+    int lineAtY(int y) const;
+
+    // Underlays the line a cursor is on (a null cursor: none); the line is
+    // scrolled into view when `reveal` is set or it is another line than
+    // before.
+    void setRunningLine(const QTextCursor& at, bool reveal);
+    // The underlaid line, from 1; 0 when none.
+    int runningLine() const;
+    // The lines (cursors placed on them, which follow edits) that show a
+    // breakpoint mark.
+    void setMarkedLines(std::vector<QTextCursor> lines);
+    bool lineMarked(int line) const;
+    // Error markers; each goes when its line's text changes.
+    void setErrors(const std::vector<LineError>& errors);
+    // The message of the error marker on a line; empty when there is none.
+    QString errorOfLine(int line) const;
+
+signals:
+    // A click in the margin on a line (from 1).
+    void gutterClicked(int line);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
+    struct ErrorMark {
+        QTextCursor at; // on the line; follows edits
+        QString text;   // the line as it was when rejected
+        QString message;
+        int from = 0, to = 0; // the underlined part of the line, in UTF-16 units
+    };
+    int markColumnWidth() const;
+    void updateExtraSelections();
+    void dropEditedErrors();
+
     QWidget* lineNumbers_;
     AsmHighlighter* highlighter_;
+    QTextCursor running_;
+    std::vector<QTextCursor> marked_;
+    std::vector<ErrorMark> errors_;
 };
 
 // The source window.
@@ -52,6 +109,7 @@ public:
     QAction* SaveAction;     // "Сохранить" Ctrl+S
     QAction* SaveAsAction;   // "Сохранить как..." Ctrl+Shift+S
     QAction* AssembleAction; // "Ассемблировать" Ctrl+Return
+    QAction* MarkAction;     // "Точка останова" F5: on the cursor's line
 
     // The dialogs, replaceable so that the commands can be driven without a
     // blocking dialog. An empty name means the user cancelled.
@@ -82,12 +140,35 @@ public:
     bool SaveClick();
     bool SaveAsClick();
     void ErrorsClick(int row);
+    // Toggles the breakpoint of the instruction on a line (from 1) of the
+    // text; a line without an assembled instruction is only reported in the
+    // status line. False when nothing was toggled.
+    bool toggleLineMark(int line);
 
 private:
     void updateTitle();
+    // Lists the errors below the editor and marks their lines.
+    void showErrors(const std::vector<kovar::AsmError>& errors);
+    // The text no longer is the one in memory (another file, a new text).
+    void forgetAssembledText();
+    // The machine's side: the map of the last assembly, the marks, PC.
+    void followSourceMap();
+    void refreshMarks();
+    void followPC(bool reveal);
+    // The assembled line (from 1) now shown on a line of the text; 0 when
+    // the text's line is not one of the assembled program.
+    int assembledLineAt(int line) const;
+    QTextCursor anchorOf(int assembledLine) const;
 
     TForm1& main_;
     QString fileName_;
     QString exampleName_; // of the example an untitled text was opened from
     std::vector<std::pair<int, int>> errorPlaces_; // line, column of each listed error
+    // The text's lines that the last assembly into memory mapped, by their
+    // line then, each with a cursor on its line now (cursors follow edits);
+    // empty when the text in the editor is not the assembled one.
+    std::vector<std::pair<int, QTextCursor>> anchors_;
+    std::vector<int> lineOfAddress_; // per memory address: the map's line, 0 for none
+    std::vector<int> markedLines_;   // assembled lines that show a mark
+    bool assembling_ = false;
 };

@@ -35,7 +35,7 @@ public:
     }
     void breakpointsEdited() override {
         form_.RefreshMem();
-        form_.userEdited();
+        form_.marksEdited();
     }
 
 private:
@@ -146,6 +146,12 @@ void TForm1::flushViews() {
 void TForm1::userEdited() {
     unsaved_ = true;
     emit edited();
+}
+
+void TForm1::marksEdited() {
+    editingMarks_ = true;
+    userEdited();
+    editingMarks_ = false;
 }
 
 void TForm1::machineReplaced() {

@@ -96,9 +96,16 @@ public:
     void flushViews();
 
     // Every change the user makes to the machine outside Step and Run (an
-    // edit field whose value changed, a breakpoint mark, the constructor's
-    // insert or PC, a program assembled into memory) reports here.
+    // edit field whose value changed, the constructor's insert or PC, a
+    // program assembled into memory) reports here.
     void userEdited();
+    // Breakpoint marks set or cleared: unsaved work and edited() as any
+    // edit, but the step-back history and the restart point stay, as a mark
+    // does not change what the program does.
+    void marksEdited();
+    // With unsaved changes, asks whether to save them; true when the caller
+    // may go on (saved, or the user chose not to save).
+    bool mayDiscardChanges();
     // New and Load replace the whole machine.
     void machineReplaced();
 
@@ -238,9 +245,6 @@ private:
     void runCommand(const std::function<void()>& command);
     // Saves through the save dialog; true when the machine was saved.
     bool saveMachine();
-    // With unsaved changes, asks whether to save them; true when the caller
-    // may go on (saved, or the user chose not to save).
-    bool mayDiscardChanges();
 
     kovar::MachineState& st_;
     kovar::TraceLog& log_;
@@ -265,6 +269,7 @@ private:
     bool stalePC_ = false;
     bool unsaved_ = false;
     bool decimal_ = false;
+    bool editingMarks_ = false; // while marksEdited() reports
 
     // ---- study aids: step back, restart, continue, highlights of what a
     // command changed, decimal tooltips, the breakpoint list, the trace file.

@@ -126,7 +126,7 @@ void TForm1::RAMExit(int index) {
 void TForm1::BP(int index) {
     st_.BreakpointMarks[memBase_ + index] ^= 1u;
     RefreshMem();
-    userEdited();
+    marksEdited();
 }
 
 void TForm1::BitBtn6Click() {

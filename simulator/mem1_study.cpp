@@ -45,7 +45,10 @@ void TForm1::buildStudyAids() {
     addDecimalTips();
     clearHighlightsOnTyping();
 
-    connect(this, &TForm1::edited, this, &TForm1::startNewHistory);
+    connect(this, &TForm1::edited, this, [this] {
+        if (!editingMarks_)
+            startNewHistory();
+    });
     connect(this, &TForm1::replaced, this, [this] {
         startNewHistory();
         markChanges(st_); // nothing is "changed by the last command" in a new machine
@@ -138,7 +141,10 @@ void TForm1::RestartClick() {
         return;
     const kovar::MachineState before = st_;
     runCommand([this] {
+        // The marks stay as they are now: they are the user's, not the run's.
+        const auto marks = st_.BreakpointMarks;
         st_ = *study_->restartPoint;
+        st_.BreakpointMarks = marks;
         refreshAll();
     });
     // The restart point is a new start: what ran before it is not undone,

@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QToolTip>
 #include <QtTest>
 #include <fstream>
 #include <iterator>
@@ -28,6 +29,7 @@
 #include "mem1.h"
 #include "memory_image.h"
 #include "show_error.h"
+#include "theme.h"
 #include "ui_support.h"
 
 namespace {
@@ -125,6 +127,27 @@ private:
         return c != v->palette().base().color();
     }
 
+    // The lines (from 1) of the editor painted with the running-line band.
+    QList<int> underlaidLines() {
+        CodeEditor* e = src->Editor;
+        const QImage image = e->viewport()->grab().toImage();
+        const QColor band = kovar::ui::ThemeOf(e).runningLine;
+        QList<int> lines;
+        for (int line = 1; line <= e->blockCount(); ++line) {
+            const QRect r = e->gutterLineRect(line);
+            if (!r.isEmpty() &&
+                image.pixelColor(image.width() - 3,
+                                 static_cast<int>(r.center().y() * image.devicePixelRatio())) ==
+                    band)
+                lines << line;
+        }
+        return lines;
+    }
+    void clickGutter(int line) {
+        QTest::mouseClick(src->Editor->gutter(), Qt::LeftButton, {},
+                          src->Editor->gutterLineRect(line).center());
+    }
+
 private slots:
     void initTestCase() { kovar::test::QuietRaiseWarnings(); }
     void init() {
@@ -135,6 +158,8 @@ private slots:
         errors.clear();
         src = app->asmWindow.get();
         lst = app->listingWindow.get();
+        // Assembling over unsaved work asks first: here the work is let go.
+        app->form1->askSaveChanges = [] { return int(QMessageBox::Discard); };
         QVERIFY(kovar::test::Activate(app->form1.get()));
         // The menu keys work also from an edit field that has the focus.
         QLineEdit* cell = app->form1->MemCells[0];
@@ -214,6 +239,123 @@ private slots:
         QVERIFY(map.empty());
     }
 
+    // The line of the instruction at PC is underlaid after each command and
+    // after a PC typed by hand; none while PC is off the program's instructions.
+    void runningLineFollowsPC() {
+        typeProgram(QString::fromUtf8(kProgram));
+        pressAssemble();
+        QCOMPARE(underlaidLines(), QList<int>{3});
+        TForm1* w = app->form1.get();
+        const struct {
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            int line;
+        } commands[] = {
+            {Qt::Key_F7, {}, 4},
+            {Qt::Key_F7, {}, 5},
+            {Qt::Key_F7, Qt::ShiftModifier, 4},  // step back
+            {Qt::Key_F9, {}, 10},                // stopped by the mark on halt
+            {Qt::Key_R, Qt::ControlModifier, 3}, // restart
+        };
+        for (const auto& c : commands) {
+            QTest::keyClick(w, c.key, c.modifiers);
+            QCOMPARE(src->Editor->runningLine(), c.line);
+            QCOMPARE(underlaidLines(), QList<int>{c.line});
+        }
+        const std::pair<const char*, int> typed[] = {
+            {"0000002C", 0}, {"00000100", 0}, {"0000001C", 6}}; // data, outside, loop
+        QVERIFY(kovar::test::Activate(w));
+        for (const auto& [pc, line] : typed) {
+            w->EditPC->setFocus();
+            w->EditPC->selectAll();
+            QTest::keyClicks(w->EditPC, QString::fromLatin1(pc));
+            QTest::keyClick(w->EditPC, Qt::Key_Tab); // leaving the field stores it
+            QCOMPARE(src->Editor->runningLine(), line);
+            QCOMPARE(underlaidLines(), line == 0 ? QList<int>{} : QList<int>{line});
+        }
+    }
+
+    // Marks set in the margin show in the memory view and the other way
+    // round; a mark is no edit of the program: step back and restart stay,
+    // and restart keeps the marks.
+    void breakpointsInTheMargin() {
+        typeProgram(QString::fromUtf8(kProgram));
+        pressAssemble();
+        TForm1* w = app->form1.get();
+        CodeEditor* e = src->Editor;
+        const auto& marks = app->state.BreakpointMarks;
+        const QColor markColour = kovar::ui::ThemeOf(w).mark;
+        const auto labelColour = [w](int address) {
+            return w->MemLabels[address - w->MemBase()]->palette().color(QPalette::WindowText);
+        };
+        w->GoAdress(16);
+        QVERIFY(e->lineMarked(10)); // .break on halt
+        clickGutter(7);
+        QCOMPARE(marks[32], uint8_t{1});
+        QVERIFY(e->lineMarked(7));
+        QCOMPARE(labelColour(32), markColour);
+        QTest::mouseDClick(w->MemLabels[20 - w->MemBase()], Qt::LeftButton);
+        QVERIFY(e->lineMarked(4));
+        // A comment and a data line have no instruction to mark.
+        const auto before = marks;
+        for (int line : {1, 11}) {
+            clickGutter(line);
+            QCOMPARE(marks, before);
+            QVERIFY(src->Status->text().contains(QStringLiteral("нет команды")));
+        }
+        e->goTo(7, 1);
+        QTest::keyClick(e, Qt::Key_F5);
+        QCOMPARE(marks[32], uint8_t{0});
+        QVERIFY(!e->lineMarked(7));
+        QVERIFY(labelColour(32) != markColour);
+
+        QTest::keyClick(w, Qt::Key_F7);
+        QTest::keyClick(w, Qt::Key_F7);
+        clickGutter(5);
+        QVERIFY(w->hasUnsavedChanges());
+        QTest::keyClick(w, Qt::Key_F7, Qt::ShiftModifier);
+        QCOMPARE(app->state.PC, 20);
+        QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(app->state.PC, 16);
+        QCOMPARE(marks[24], uint8_t{1});
+        QTest::keyClick(w, Qt::Key_F9);
+        QCOMPARE(app->state.PC, 20); // the mark set in the memory view
+        QTest::keyClick(w, Qt::Key_F9, Qt::ShiftModifier);
+        QCOMPARE(app->state.PC, 24); // the one set after the first step
+    }
+
+    // Assembling over the machine's unsaved work asks first; a text that
+    // lays down no byte is refused. Neither changes the machine.
+    void assembleAsksAndRefusesEmptyText() {
+        TForm1* w = app->form1.get();
+        QTest::mouseDClick(w->MemLabels[3], Qt::LeftButton); // unsaved work
+        app->state.Memory[5] = 0x55;
+        const kovar::MachineState before = app->state;
+        int asked = 0;
+        int answer = QMessageBox::Cancel;
+        w->askSaveChanges = [&] {
+            ++asked;
+            return answer;
+        };
+        typeProgram(QStringLiteral("; nothing\n.org 10\nhere:\n.break here"));
+        pressAssemble();
+        const QString refused = QStringLiteral(
+            "В тексте нет ни одной команды и ни одного байта данных: память не изменена.");
+        QCOMPARE(src->Status->text(), refused);
+        QCOMPARE(src->Errors->count(), 1);
+        QCOMPARE(src->Errors->item(0)->text(), refused);
+        QCOMPARE(asked, 0);
+        typeProgram(QString::fromUtf8(kProgram));
+        pressAssemble();
+        QCOMPARE(asked, 1);
+        QVERIFY(app->state == before);
+        answer = QMessageBox::Discard;
+        pressAssemble();
+        QCOMPARE(asked, 2);
+        QCOMPARE(app->state.PC, 16);
+        QCOMPARE(src->Errors->count(), 0);
+    }
+
     void errorsChangeNothingAndLeadToTheirLine() {
         app->state.Memory[5] = 0x55;
         const kovar::MachineState before = app->state;
@@ -239,6 +381,29 @@ private slots:
         QTest::mouseClick(src->Errors->viewport(), Qt::LeftButton, {},
                           src->Errors->visualItemRect(src->Errors->item(1)).center());
         QCOMPARE(src->Editor->textCursor().blockNumber(), 3);
+
+        // Each rejected line has a marker telling its message and the word
+        // underlined; editing the line takes its marker away.
+        CodeEditor* e = src->Editor;
+        QVERIFY(e->errorOfLine(3).startsWith(QStringLiteral("неизвестный регистр 'TOX'")));
+        QVERIFY(!e->errorOfLine(4).isEmpty());
+        QVERIFY(e->errorOfLine(1).isEmpty() && e->errorOfLine(2).isEmpty());
+        QHelpEvent hover(QEvent::ToolTip, e->gutterLineRect(3).center(),
+                         e->gutter()->mapToGlobal(e->gutterLineRect(3).center()));
+        QApplication::sendEvent(e->gutter(), &hover);
+        QTRY_COMPARE(QToolTip::text(), e->errorOfLine(3));
+        QStringList underlined;
+        for (const QTextEdit::ExtraSelection& s : e->extraSelections())
+            if (s.format.underlineStyle() == QTextCharFormat::WaveUnderline)
+                underlined << s.cursor.selectedText();
+        QCOMPARE(underlined, (QStringList{QStringLiteral("TOX"), QStringLiteral("nowhere")}));
+        e->goTo(3, 1);
+        QTest::keyClick(e, Qt::Key_Return); // the line moves down unchanged: its marker follows
+        QVERIFY(!e->errorOfLine(4).isEmpty() && e->errorOfLine(3).isEmpty());
+        QTest::keyClick(e, Qt::Key_End);
+        QTest::keyClick(e, Qt::Key_Space);
+        QVERIFY(e->errorOfLine(4).isEmpty());
+        QVERIFY(!e->errorOfLine(5).isEmpty());
     }
 
     void listingRowsToggleBreakpointsAndFollowPCWhenShown() {

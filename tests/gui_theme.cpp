@@ -266,6 +266,11 @@ private slots:
         samples << Sample{"number", &source, tokenBox(e, QStringLiteral("0x14"))};
         samples << Sample{"directive", &source, tokenBox(e, QStringLiteral(".data"))};
         samples << Sample{"quoted name", &source, tokenBox(e, QStringLiteral("\"a+b\""))};
+        // The halt at PC, on the running-line band.
+        const QRect running = tokenBox(e, QStringLiteral("halt"));
+        samples << Sample{"instruction at PC", &source, running};
+        QVERIFY(Measure(source, running).background !=
+                QApplication::palette().color(QPalette::Base));
 
         // The calculator's equals sign, a picture the program draws.
         samples << Sample{"equals sign", &equals,

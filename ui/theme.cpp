@@ -103,13 +103,22 @@ Theme makeTheme(const QPalette& palette) {
 
     t.gutter = mix(base, text, 0.075);
     t.gutterText = Readable(mix(base, text, 0.53), {t.gutter}, kAimedContrast);
-    t.comment = Readable(QColor(110, 110, 110), {base}, kAimedContrast);
-    t.label = Readable(QColor(120, 40, 0), {base}, kAimedContrast);
-    t.instruction = Readable(QColor(0, 0, 170), {base}, kAimedContrast);
-    t.directive = Readable(QColor(140, 0, 140), {base}, kAimedContrast);
-    t.number = Readable(QColor(170, 0, 0), {base}, kAimedContrast);
-    t.quoted = Readable(QColor(0, 120, 0), {base}, kAimedContrast);
-    t.registerName = Readable(QColor(0, 110, 130), {base}, kAimedContrast);
+    // The editor's colours read on the base and on a yellow band at least
+    // this strong (the running line's, fitted to them below).
+    const QColor band = mix(base, yellow, dark ? 0.14 : 0.3);
+    t.comment = Readable(QColor(110, 110, 110), {base, band}, kAimedContrast);
+    t.label = Readable(QColor(120, 40, 0), {base, band}, kAimedContrast);
+    t.instruction = Readable(QColor(0, 0, 170), {base, band}, kAimedContrast);
+    t.directive = Readable(QColor(140, 0, 140), {base, band}, kAimedContrast);
+    t.number = Readable(QColor(170, 0, 0), {base, band}, kAimedContrast);
+    t.quoted = Readable(QColor(0, 120, 0), {base, band}, kAimedContrast);
+    t.registerName = Readable(QColor(0, 110, 130), {base, band}, kAimedContrast);
+    // The line of the instruction at PC: the listing's yellow, as strong as
+    // the editor's colours allow.
+    t.runningLine = fittedTint(
+        base, yellow, pcShare,
+        {text, t.comment, t.label, t.instruction, t.directive, t.number, t.quoted, t.registerName});
+    t.sourceError = Readable(QColor(220, 0, 0), {base, t.gutter, t.runningLine}, 3.0);
 
     t.traceRule = text;
     t.traceRule.setAlpha(70);

@@ -60,6 +60,11 @@ struct Theme {
     QColor number;
     QColor quoted;
     QColor registerName;
+    // The source editor while debugging: the band under the line of the
+    // instruction at PC (every text colour reads on it), and the marker and
+    // wavy underline of a line the assembler rejected.
+    QColor runningLine;
+    QColor sourceError;
     // The trace pane: the rule before each step, the mark over a find match.
     QColor traceRule;
     QColor findMatch;
