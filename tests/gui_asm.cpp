@@ -331,6 +331,14 @@ two:    .byte -128
         QCOMPARE(v->rowText(23), QStringLiteral("00000033  80           .byte -128"));
         lst->setDecimal(false);
 
+        // A start inside an item: its rest is shown as bytes, up to the next item.
+        lst->EditStart->setText(QStringLiteral("1e"));
+        lst->EditStartExit();
+        QCOMPARE(v->rowText(0), QStringLiteral("0000001E  00 4F        .byte 0x00, 0x4F"));
+        QCOMPARE(v->rowText(1), QStringLiteral("n:"));
+        lst->EditStart->setText(QStringLiteral("0"));
+        lst->EditStartExit();
+
         // PC's row is the instruction's, not its label's; a double-click on
         // a label marks its address.
         QVERIFY(rowPaintedHighlighted(3));
