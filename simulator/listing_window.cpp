@@ -442,7 +442,9 @@ ListingWindow::ListingWindow(MachineLink& link, QWidget* parent)
         View->mapChanged();
         memoryOrPCShown();
     });
-    for (auto changed : {&MachineLink::edited, &MachineLink::replaced, &MachineLink::executed})
+    // Steps and Runs are followed through `shown`, which comes after every
+    // command; edits and New (rare) also directly.
+    for (auto changed : {&MachineLink::edited, &MachineLink::replaced})
         connect(&link, changed, this, &ListingWindow::memoryOrPCShown);
 }
 
