@@ -115,9 +115,12 @@ private:
 
     // Whether the row of the listing at `address` is painted highlighted.
     bool rowHighlighted(uint32_t address) {
+        return rowPaintedHighlighted(lst->View->rowOf(address));
+    }
+    bool rowPaintedHighlighted(int listingRow) {
         ListingView* v = lst->View;
-        const int row = static_cast<int>((address - v->start()) / 4) - v->firstVisibleRow();
-        if (row < 0 || row >= v->visibleRows())
+        const int row = listingRow - v->firstVisibleRow();
+        if (listingRow < 0 || row < 0 || row >= v->visibleRows())
             return false;
         const QImage image = v->viewport()->grab().toImage();
         const int rowHeight = v->rowHeight();
@@ -194,7 +197,8 @@ private slots:
         QVERIFY(src->Status->text().startsWith(QStringLiteral("Готово")));
 
         // The listing shows the program, PC's row highlighted, and follows a Run.
-        QVERIFY(lst->View->rowText(4).endsWith(QStringLiteral("LOAD UDR0, ZERO, 0x2C")));
+        QVERIFY(lst->View->rowText(lst->View->rowOf(16))
+                    .endsWith(QStringLiteral("LOAD UDR0, ZERO, 0x2C")));
         QVERIFY(rowHighlighted(16));
         QVERIFY(!rowHighlighted(kHaltAddress));
         QTest::keyClick(app->form1.get(), Qt::Key_F9);
@@ -432,6 +436,93 @@ private slots:
         QCOMPARE(app->state.PC, 803);
         QVERIFY(kovar::test::Activate(lst));
         QTRY_VERIFY(rowHighlighted(803));
+    }
+
+    // With the source map the listing reads like the source: labels on rows
+    // of their own, data as the directives that laid it down, jumps to
+    // labels by name; without it (after New) every row is a word again.
+    void listingFollowsTheSource() {
+        typeProgram(QStringLiteral(R"(        .org 8
+start:  LOAD  TOS, ZERO, n, pushds
+loop:   ALU   TOS, ZERO, a-~c, cond=nz, setfl
+        BRANCH_C loop
+        CALL  sub
+        halt
+sub:    ALU   TOS, TOS, a+b+c, ret
+n:      .data 6
+w:      .word -6
+bytes:  .byte 1, -2, 3, 4, 5
+gap:    .space 6
+one:
+two:    .byte -128
+)"));
+        pressAssemble();
+        ListingView* v = lst->View;
+        const QStringList rows = {
+            "00000000  00 00 00 00  CALL 0x0", // before .org: a word as ever
+            "00000004  00 00 00 00  CALL 0x0",
+            "start:",
+            "00000008  8E 00 00 20  LOAD TOS, ZERO, 0x20, pushds",
+            "loop:",
+            "0000000C  6E 08 24 CB  ALU TOS, ZERO, a-~c, cond=nz, setfl",
+            "00000010  40 00 00 0C  BRANCH_C loop",
+            "00000014  00 00 00 1C  CALL sub",
+            "00000018  FF FF FF FF  halt",
+            "sub:",
+            "0000001C  70 08 00 4F  ALU TOS, TOS, a+b+c, ret",
+            "n:",
+            "00000020  06 00 00 00  .data 6",
+            "w:",
+            "00000024  FF FF FF FA  .word 4294967290",
+            "bytes:",
+            "00000028  01 FE 03 04  .byte 1, 254, 3, 4",
+            "0000002C  05           .byte 5",
+            "gap:",
+            "0000002D  00 00 00     .space", // to the next multiple of 4
+            "00000030  00 00 00     .space",
+            "one:",
+            "two:",
+            "00000033  80           .byte 128",
+            "00000034  00 00 00 00  CALL 0x0",
+        };
+        for (int r = 0; r < rows.size(); ++r)
+            QCOMPARE(v->rowText(r), rows[r]);
+        QCOMPARE(v->rowCount(), rows.size() + (1000 - 0x34) / 4);
+
+        // Signed values on the switch.
+        lst->setDecimal(true);
+        QCOMPARE(v->rowText(14), QStringLiteral("00000024  FF FF FF FA  .word -6"));
+        QCOMPARE(v->rowText(16), QStringLiteral("00000028  01 FE 03 04  .byte 1, -2, 3, 4"));
+        QCOMPARE(v->rowText(23), QStringLiteral("00000033  80           .byte -128"));
+        lst->setDecimal(false);
+
+        // A start inside an item: its rest is shown as bytes, up to the next item.
+        lst->EditStart->setText(QStringLiteral("1e"));
+        lst->EditStartExit();
+        QCOMPARE(v->rowText(0), QStringLiteral("0000001E  00 4F        .byte 0x00, 0x4F"));
+        QCOMPARE(v->rowText(1), QStringLiteral("n:"));
+        lst->EditStart->setText(QStringLiteral("0"));
+        lst->EditStartExit();
+
+        // PC's row is the instruction's, not its label's; a double-click on
+        // a label marks its address.
+        QVERIFY(rowPaintedHighlighted(3));
+        QVERIFY(!rowPaintedHighlighted(2));
+        QTest::mouseDClick(v->viewport(), Qt::LeftButton, {},
+                           QPoint(50, 4 * v->rowHeight() + v->rowHeight() / 2));
+        QCOMPARE(app->state.BreakpointMarks[12], uint8_t{1});
+
+        // A byte typed by hand drops its item: the call is a plain word.
+        app->form1->MemCells[0x17]->setText(QStringLiteral("08"));
+        app->form1->RAMExit(0x17);
+        QCOMPARE(v->rowText(7), QStringLiteral("00000014  00 00 00 08  CALL 0x8"));
+        QCOMPARE(v->rowText(9), QStringLiteral("sub:"));
+
+        app->form1->askSaveChanges = [] { return int(QMessageBox::Discard); };
+        QTest::keyClick(app->form1.get(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(v->rowCount(), 251);
+        QCOMPARE(v->rowText(2), QStringLiteral("00000008  00 00 00 00  CALL 0x0"));
+        QCOMPARE(v->rowOf(1000), 250);
     }
 
     void openSaveAndUnsavedText() {

@@ -241,17 +241,18 @@ private slots:
                           QRect(traceTop + QPoint(3, traceFont.height()),
                                 QSize(trace->width() - 6, traceFont.height()))};
 
-        // The listing: a marked row, a plain one, the PC row, an empty word.
+        // The listing: a label, a marked row, a plain one, the PC row, an empty word.
         ListingView* v = lst->View;
         QCOMPARE(v->firstVisibleRow(), 0);
         const auto row = [v](int r) {
             return QRect(v->rowHeight() + 2, r * v->rowHeight(),
                          v->viewport()->width() - v->rowHeight() - 2, v->rowHeight());
         };
-        samples << Sample{"listing marked row", &listing, row(0)};
-        samples << Sample{"listing row", &listing, row(1)};
-        samples << Sample{"listing PC row", &listing, row(3)};
-        samples << Sample{"listing empty word", &listing, row(6)};
+        samples << Sample{"listing label row", &listing, row(0)};
+        samples << Sample{"listing marked row", &listing, row(v->rowOf(0))};
+        samples << Sample{"listing row", &listing, row(v->rowOf(4))};
+        samples << Sample{"listing PC row", &listing, row(v->rowOf(12))};
+        samples << Sample{"listing empty word", &listing, row(v->rowOf(24))};
 
         // The source window: each kind of word, and the line numbers.
         CodeEditor* e = src->Editor;
