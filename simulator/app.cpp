@@ -39,6 +39,10 @@ KovarApp::KovarApp() {
     asmWindow = std::make_unique<AsmWindow>(*form1);
     listingWindow = std::make_unique<ListingWindow>(form1->link());
     form1->setAsmWindows(asmWindow.get(), listingWindow.get());
+    // The listing's data values follow the main window's decimal view.
+    listingWindow->setDecimal(form1->decimalView());
+    QObject::connect(form1.get(), &TForm1::decimalViewChanged, listingWindow.get(),
+                     &ListingWindow::setDecimal);
     help = new HelpMenu(*form1, *asmWindow);
     const std::pair<QWidget*, const char*> tools[] = {{form2.get(), "converter"},
                                                       {form4.get(), "constructor"},

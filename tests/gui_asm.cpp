@@ -489,12 +489,13 @@ two:    .byte -128
             QCOMPARE(v->rowText(r), rows[r]);
         QCOMPARE(v->rowCount(), rows.size() + (1000 - 0x34) / 4);
 
-        // Signed values on the switch.
-        lst->setDecimal(true);
+        // Signed values on the main window's switch "Десятичные".
+        app->form1->NDecimal->trigger();
         QCOMPARE(v->rowText(14), QStringLiteral("00000024  FF FF FF FA  .word -6"));
         QCOMPARE(v->rowText(16), QStringLiteral("00000028  01 FE 03 04  .byte 1, -2, 3, 4"));
         QCOMPARE(v->rowText(23), QStringLiteral("00000033  80           .byte -128"));
-        lst->setDecimal(false);
+        app->form1->NDecimal->trigger();
+        QCOMPARE(v->rowText(23), QStringLiteral("00000033  80           .byte 128"));
 
         // A start inside an item: its rest is shown as bytes, up to the next item.
         lst->EditStart->setText(QStringLiteral("1e"));
