@@ -596,8 +596,10 @@ bool AsmWindow::AssembleClick() {
         return false;
     }
     // Memory, marks and PC are replaced: the machine's unsaved work is asked
-    // about first, as before New or Load.
-    if (main_.hasUnsavedChanges() && !main_.mayDiscardChanges()) {
+    // about first, as before New or Load. A machine that holds just what the
+    // last assembly put there (and what running it did) loses nothing that
+    // the text cannot give again, so assembling anew does not ask.
+    if (main_.hasUnsavedChanges() && !machineFromText_ && !main_.mayDiscardChanges()) {
         Status->setText(QStringLiteral("Ассемблирование отменено: память не изменена."));
         return false;
     }
@@ -605,13 +607,14 @@ bool AsmWindow::AssembleClick() {
     kovar::ApplyProgram(result, main_.state());
     assembling_ = true;
     main_.link().programAssembled(result);
-    assembling_ = false;
     main_.RefreshMem();
     main_.RefreshStack(kovar::StackId::DS);
     main_.RefreshStack(kovar::StackId::RS);
     main_.RefreshURD();
     main_.RefreshPC();
     main_.userEdited();
+    assembling_ = false;
+    machineFromText_ = true;
     const QString pc = QStringLiteral("%1").arg(result.start, 8, 16, QLatin1Char('0')).toUpper();
     Status->setText(QStringLiteral("Готово: %1 байт, PC = %2").arg(bytes).arg(pc));
     return true;
@@ -675,6 +678,10 @@ void AsmWindow::followSourceMap() {
         refreshMarks();
         followPC(true);
     });
+    // Any change by hand, New or Load: the machine is no longer just the text's.
+    for (auto signal : {&MachineLink::edited, &MachineLink::replaced})
+        connect(&link, signal, this,
+                [this] { machineFromText_ = machineFromText_ && assembling_; });
     for (auto signal : {&MachineLink::shown, &MachineLink::edited, &MachineLink::replaced})
         connect(&link, signal, this, [this] {
             refreshMarks();

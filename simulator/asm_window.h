@@ -171,4 +171,7 @@ private:
     std::vector<int> lineOfAddress_; // per memory address: the map's line, 0 for none
     std::vector<int> markedLines_;   // assembled lines that show a mark
     bool assembling_ = false;
+    // The machine holds what the last assembly laid down, changed by nothing
+    // but running it.
+    bool machineFromText_ = false;
 };

@@ -328,8 +328,8 @@ private slots:
         QCOMPARE(app->state.PC, 24); // the one set after the first step
     }
 
-    // Assembling over the machine's unsaved work asks first; a text that
-    // lays down no byte is refused. Neither changes the machine.
+    // Assembling over the machine's unsaved work asks first (not over the
+    // last assembly's own program); a text that lays down no byte is refused.
     void assembleAsksAndRefusesEmptyText() {
         TForm1* w = app->form1.get();
         QTest::mouseDClick(w->MemLabels[3], Qt::LeftButton); // unsaved work
@@ -358,6 +358,14 @@ private slots:
         QCOMPARE(asked, 2);
         QCOMPARE(app->state.PC, 16);
         QCOMPARE(src->Errors->count(), 0);
+        // A machine holding just the assembled program (and what running it
+        // did) is assembled over without a question; a change by hand asks.
+        QTest::keyClick(w, Qt::Key_F9);
+        pressAssemble();
+        QCOMPARE(asked, 2);
+        QTest::mouseDClick(w->MemLabels[3], Qt::LeftButton);
+        pressAssemble();
+        QCOMPARE(asked, 3);
     }
 
     void errorsChangeNothingAndLeadToTheirLine() {
