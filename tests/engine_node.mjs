@@ -142,7 +142,9 @@ test('run, step back, restart and what they changed', () => {
     const image = bytes(k.kovar_save_image());
     assert.equal(image.length, 2148);
 
+    k.kovar_clear_messages(); // shown: a step that reports nothing shows nothing
     k.kovar_step(); // the 1001st instruction, the SAVE: memory 40 and PC change
+    assert.deepEqual(messages(), []);
     const flags = new Uint8Array(k.memory.buffer, k.kovar_changes(), 1039);
     assert.deepEqual([flags[40], flags[41], flags[1037], flags[1033]], [1, 0, 1, 0]);
     k.kovar_step(); // the BRANCH: PC alone

@@ -296,6 +296,10 @@ int32_t kovar_message_kind(int32_t index) {
     return e.messages_[static_cast<std::size_t>(index)].kind;
 }
 
+void kovar_clear_messages(void) {
+    engine().beginReport();
+}
+
 // ---- the machine: reading and writing
 
 int32_t kovar_get(int32_t what, int32_t index) {

@@ -53,6 +53,9 @@ KOVAR_EXPORT(kovar_message_count) int32_t kovar_message_count(void);
 // Returns the byte count of message `index` (0 first, in the order shown).
 KOVAR_EXPORT(kovar_message) uint32_t kovar_message(int32_t index);
 KOVAR_EXPORT(kovar_message_kind) int32_t kovar_message_kind(int32_t index);
+// Forgets the messages: the page calls it once it has shown them, so that a
+// later call that reports nothing does not show them again.
+KOVAR_EXPORT(kovar_clear_messages) void kovar_clear_messages(void);
 
 // ---- the machine: reading and writing ----
 
