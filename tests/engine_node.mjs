@@ -43,7 +43,7 @@ test('the module imports only what the page gives it', () => {
         WebAssembly.Module.imports(module).map((i) => `${i.module}.${i.name}`).sort(),
         ['wasi_snapshot_preview1.fd_close', 'wasi_snapshot_preview1.fd_seek',
             'wasi_snapshot_preview1.fd_write']);
-    assert.equal(k.kovar_version(), 2);
+    assert.equal(k.kovar_version(), 3);
 });
 
 test('every example runs as kovar3-run runs it', () => {

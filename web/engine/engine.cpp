@@ -29,7 +29,7 @@ namespace {
 
 using namespace kovar;
 
-constexpr int32_t kInterfaceVersion = 2;
+constexpr int32_t kInterfaceVersion = 3;
 
 struct Message {
     std::string text;

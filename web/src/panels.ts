@@ -107,18 +107,23 @@ export class Listing {
       }
       const flags = markBits | (a === pc ? 16 : 0);
       if (a === pc) this.pcRow = r;
-      if (this.shownBytes[r] === bytes && this.shownFlags[r] === flags) continue;
-      this.shownBytes[r] = bytes;
-      this.shownFlags[r] = flags;
-      const word = this.engine.instructionWord(a);
-      let text = "";
-      for (let i = 0; i < 4; i++) text += a + i <= kLastAddress ? hex(memory[a + i], 2) + " " : "-- ";
       const row = this.rows[r];
-      row.textContent = `${hex(a, 8)}  ${text} ${this.engine.disassemble(word)}`;
-      row.classList.toggle("pc", a === pc);
-      row.classList.toggle("mark", (markBits & 1) !== 0);
-      row.classList.toggle("mark-inside", markBits > 1 && (markBits & 1) === 0);
-      row.classList.toggle("empty", word === 0);
+      // The text follows the bytes only (the marks and the PC are colours),
+      // so a step that moves the PC rewrites no text.
+      if (this.shownFlags[r] < 0 || this.shownBytes[r] !== bytes) {
+        const word = this.engine.instructionWord(a);
+        let text = "";
+        for (let i = 0; i < 4; i++) text += a + i <= kLastAddress ? hex(memory[a + i], 2) + " " : "-- ";
+        row.textContent = `${hex(a, 8)}  ${text} ${this.engine.disassemble(word)}`;
+        row.classList.toggle("empty", word === 0);
+        this.shownBytes[r] = bytes;
+      }
+      if (this.shownFlags[r] !== flags) {
+        row.classList.toggle("pc", a === pc);
+        row.classList.toggle("mark", (markBits & 1) !== 0);
+        row.classList.toggle("mark-inside", markBits > 1 && (markBits & 1) === 0);
+        this.shownFlags[r] = flags;
+      }
     }
     this.followPC();
   }
