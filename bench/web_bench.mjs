@@ -2,7 +2,8 @@
 // all measured in one run:
 //   - bytes a first visit transfers (every file of web/dist, gzip -9);
 //   - the page interactive: from navigation to the engine started and the
-//     views drawn, from a local server, without a cached copy;
+//     controls answering (the page's mark), and on to the first frame that
+//     shows them, from a local server, without a cached copy;
 //   - F9 (1000 traced steps of the desktop benchmark's loop, about 7,500
 //     lines) and F7, each from the key event until the views and the trace
 //     pane hold the result and the layout is done; F9 also with a million
@@ -44,10 +45,25 @@ const browser = await launch();
 try {
   // ---- page interactive, a fresh profile each time ----
   const ready = [];
+  const shown = [];
   for (let i = 0; i < 11; i++) {
     const context = await browser.newContext({ serviceWorkers: "block" });
+    // Measured in the page: the first frame drawn after the page says it is
+    // ready (its style, layout and paint done).
+    await context.addInitScript(() => {
+      new MutationObserver((_, observer) => {
+        if (!document.documentElement?.dataset.ready) return;
+        observer.disconnect();
+        requestAnimationFrame(() => {
+          const channel = new MessageChannel();
+          channel.port1.onmessage = () => (window.kovarShown = performance.now());
+          channel.port2.postMessage(null);
+        });
+      }).observe(document, { subtree: true, attributes: true, attributeFilter: ["data-ready"] });
+    });
     const page = await openPage(context, server.url);
     ready.push(await page.evaluate(() => performance.getEntriesByName("kovar-ready")[0].startTime));
+    shown.push(await (await page.waitForFunction(() => window.kovarShown)).jsonValue());
     await context.close();
   }
 
@@ -61,16 +77,22 @@ try {
     page.evaluate(
       async ({ key, times }) => {
         const out = [];
+        const closeDialogs = () => {
+          for (const d of document.querySelectorAll("dialog[open]")) d.close();
+        };
         for (let i = 0; i < times; i++) {
-          // The closed dialogs of the last press let go before the next key.
+          // The step-limit report of the last press (a modal dialog opens
+          // after the key's handler) is closed outside the measured time:
+          // with a dialog open, the page ignores the keys.
           await new Promise((r) => setTimeout(r, 0));
+          closeDialogs();
           const t0 = performance.now();
           window.dispatchEvent(new KeyboardEvent("keydown", { key, bubbles: true, cancelable: true }));
           document.body.getBoundingClientRect(); // style and layout of what changed
           out.push(performance.now() - t0);
-          // The step-limit report: closed outside the measured time.
-          for (const d of document.querySelectorAll("dialog[open]")) d.close();
         }
+        await new Promise((r) => setTimeout(r, 0));
+        closeDialogs();
         return out;
       },
       { key, times },
@@ -82,17 +104,18 @@ try {
     page.evaluate(() => Math.max(...[...document.querySelectorAll(".trace-row[data-line]")].map((r) => Number(r.dataset.line) + 1)));
   while ((await lines()) < 1_000_000) await press("F9", 20);
   const f9Million = await press("F9", 40);
-  const shown = Math.round(await lines());
+  const traceLines = Math.round(await lines());
   const memory = await page.evaluate(() => performance.memory?.usedJSHeapSize ?? 0);
 
   console.log("KOVAR 3 in the browser: Chromium", browser.version());
   console.log("\nFirst visit (every file of web/dist):");
   for (const [name, size, z] of rows) console.log(`  ${name.padEnd(40)} ${String(size).padStart(8)} B  gzip ${String(z).padStart(7)} B`);
   console.log(`  ${"total".padEnd(40)} ${String(raw).padStart(8)} B  gzip ${String(gz).padStart(7)} B (${(gz / 1024).toFixed(1)} KiB; limit 600 KB)`);
-  console.log(`\nPage interactive after navigation: median ${ms(median(ready))}, max ${ms(Math.max(...ready))} (limit 500 ms)`);
+  console.log(`\nPage ready after navigation:       median ${ms(median(ready))}, max ${ms(Math.max(...ready))} (engine started, controls answer)`);
+  console.log(`Page interactive after navigation: median ${ms(median(shown))}, max ${ms(Math.max(...shown))} (and on the screen; limit 500 ms)`);
   console.log(`F7, one step:                      median ${ms(median(f7))}, 90% ${ms(pct(f7, 0.9))} (limit 2 ms)`);
   console.log(`F9, 1000 traced steps:             median ${ms(median(f9))}, 90% ${ms(pct(f9, 0.9))} (limit 10 ms)`);
-  console.log(`F9 with ${shown.toLocaleString("en")} lines in the pane: median ${ms(median(f9Million))}, 90% ${ms(pct(f9Million, 0.9))}`);
+  console.log(`F9 with ${traceLines.toLocaleString("en")} lines in the pane: median ${ms(median(f9Million))}, 90% ${ms(pct(f9Million, 0.9))}`);
   if (memory) console.log(`JavaScript heap with those lines:  ${(memory / 1048576).toFixed(1)} MiB (the lines live in the engine)`);
   await context.close();
 } finally {

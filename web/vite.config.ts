@@ -20,17 +20,17 @@ function serviceWorker(): Plugin {
       outDir = config.build.outDir;
     },
     writeBundle() {
-      // The engine is fetched as soon as the page is read, beside the scripts.
+      // The engine and the script of the views (which the start script
+      // imports only when it runs) are fetched as soon as the page is read,
+      // beside the start script, instead of one after another.
       const html = join(outDir, "index.html");
-      const engine = filesIn(outDir).map((f) => relative(outDir, f)).find((f) => f.endsWith(".wasm"));
-      if (engine)
-        writeFileSync(
-          html,
-          readFileSync(html, "utf8").replace(
-            "</title>",
-            `</title>\n    <link rel="preload" href="./${engine}" as="fetch" type="application/wasm" crossorigin>`,
-          ),
-        );
+      const built = filesIn(outDir).map((f) => relative(outDir, f).split("\\").join("/"));
+      const entry = /<script type="module" crossorigin src="\.\/([^"]+)"/.exec(readFileSync(html, "utf8"))?.[1];
+      const links = [
+        ...built.filter((f) => f.endsWith(".wasm")).map((f) => `<link rel="preload" href="./${f}" as="fetch" type="application/wasm" crossorigin>`),
+        ...built.filter((f) => f.endsWith(".js") && f !== entry && f !== "sw.js").map((f) => `<link rel="modulepreload" href="./${f}" crossorigin>`),
+      ];
+      writeFileSync(html, readFileSync(html, "utf8").replace("</title>", ["</title>", ...links].join("\n    ")));
       const files = filesIn(outDir)
         .map((f) => relative(outDir, f).split("\\").join("/"))
         .filter((f) => f !== "sw.js" && f !== "index.html")

@@ -29,7 +29,7 @@ namespace {
 
 using namespace kovar;
 
-constexpr int32_t kInterfaceVersion = 2;
+constexpr int32_t kInterfaceVersion = 3;
 
 struct Message {
     std::string text;
@@ -294,6 +294,10 @@ int32_t kovar_message_kind(int32_t index) {
     if (index < 0 || static_cast<std::size_t>(index) >= e.messages_.size())
         return KOVAR_MESSAGE_ERROR;
     return e.messages_[static_cast<std::size_t>(index)].kind;
+}
+
+void kovar_clear_messages(void) {
+    engine().beginReport();
 }
 
 // ---- the machine: reading and writing

@@ -32,7 +32,7 @@ extern "C" {
 // ---- the interface itself ----
 
 // The version of this interface: 1 as first published, 2 with the source
-// map; raised when functions are added.
+// map, 3 with kovar_clear_messages; raised when functions are added.
 KOVAR_EXPORT(kovar_version) int32_t kovar_version(void);
 
 // A buffer of at least `size` bytes for text or bytes going in; reused by the
@@ -53,6 +53,10 @@ KOVAR_EXPORT(kovar_message_count) int32_t kovar_message_count(void);
 // Returns the byte count of message `index` (0 first, in the order shown).
 KOVAR_EXPORT(kovar_message) uint32_t kovar_message(int32_t index);
 KOVAR_EXPORT(kovar_message_kind) int32_t kovar_message_kind(int32_t index);
+// Forgets the messages (interface version 3): the page calls it once it has
+// shown them, so that a later call that reports nothing does not show them
+// again.
+KOVAR_EXPORT(kovar_clear_messages) void kovar_clear_messages(void);
 
 // ---- the machine: reading and writing ----
 

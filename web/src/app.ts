@@ -11,7 +11,7 @@ import { commitFocused } from "./fields";
 import { MachineView } from "./machine-view";
 import { Listing, calculatorPanel, converterPanel } from "./panels";
 import { makeLink, readLink } from "./share";
-import { WorkStore, base64ToBytes, bytesToBase64, readWork, type Work } from "./storage";
+import { WorkStore, base64ToBytes, bytesToBase64, type Work } from "./storage";
 import { TraceView } from "./trace";
 
 // The editor takes program texts up to this size; a larger file is refused
@@ -24,6 +24,10 @@ interface Command {
   key: string; // as shown in the hint
   hint?: string;
   act: () => void | Promise<void>;
+}
+
+function enable(button: HTMLButtonElement, on: boolean) {
+  if (button.disabled === on) button.disabled = !on;
 }
 
 export class App {
@@ -44,8 +48,9 @@ export class App {
   private sourceName = "program.kasm";
   private store: WorkStore;
   private fileNote: HTMLElement;
+  private page = document.createDocumentFragment();
 
-  constructor(readonly engine: Engine, root: HTMLElement) {
+  constructor(readonly engine: Engine) {
     this.store = new WorkStore((owner) => this.ownerChanged(owner));
     this.view = new MachineView({ engine, edited: () => this.afterEdit(), run: () => this.command(() => this.N6Click()) });
     this.trace = new TraceView({
@@ -162,7 +167,7 @@ export class App {
     this.banner = el("div", { class: "banner", role: "alert", hidden: true });
     this.fileNote = el("p", { class: "file-note", role: "status" });
 
-    root.append(
+    this.page.append(
       el(
         "header",
         { class: "top" },
@@ -194,10 +199,10 @@ export class App {
     });
   }
 
-  // Restores the stored work, then opens the program of a link when the
-  // address carries one.
-  async start() {
-    const work = readWork();
+  // Restores the stored work (read before the engine was ready), puts the
+  // page into `root`, then opens the program of a link when the address
+  // carries one.
+  async start(root: HTMLElement, work: Work | null) {
     if (work) {
       const image = base64ToBytes(work.image);
       if (image.length > 0) this.engine.loadImage(image.subarray(0, kImageSize));
@@ -209,6 +214,7 @@ export class App {
       if (work.sourceName) this.sourceName = work.sourceName;
     }
     this.refresh();
+    root.replaceChildren(this.page);
     // Whether this tab may keep the work is known a moment later; until
     // then nothing is written.
     void this.store.claim(false);
@@ -298,17 +304,16 @@ export class App {
     this.refresh();
   }
 
+  // Brings every view up to the engine. Only what differs from what is
+  // shown is written, and nothing here reads the layout, so the browser lays
+  // the page out once, after the command.
   refresh() {
-    const t0 = performance.now();
-    this.view.refresh();
     this.trace.sync(true);
+    this.view.refresh();
     this.listing.refresh();
-    const back = this.engine.canStepBack();
-    const restart = this.engine.canRestart();
-    this.buttons.get("Шаг назад")!.disabled = !back;
-    this.buttons.get("Перезапуск")!.disabled = !restart;
+    enable(this.buttons.get("Шаг назад")!, this.engine.canStepBack());
+    enable(this.buttons.get("Перезапуск")!, this.engine.canRestart());
     this.persist();
-    performance.measure("kovar-refresh", { start: t0 });
   }
 
   N6Click() {

@@ -68,7 +68,9 @@ export class Engine {
     return this.decoder.decode(this.bytes().subarray(at, at + n));
   }
 
-  // The messages of the last reporting call.
+  // The messages of the last reporting call, each given once: a command
+  // that reports nothing (a step after a Run that hit the step limit) must
+  // not show the Run's message again.
   messages(): Message[] {
     const out: Message[] = [];
     const n = this.k.kovar_message_count();
@@ -76,6 +78,7 @@ export class Engine {
       const text = this.text(this.k.kovar_message(i));
       out.push({ text, fault: this.k.kovar_message_kind(i) === 1 });
     }
+    if (n > 0) this.k.kovar_clear_messages();
     return out;
   }
 

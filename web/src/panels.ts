@@ -13,8 +13,17 @@ export class Listing {
   readonly element: HTMLElement;
   private start = 0;
   private rows: HTMLElement[] = [];
-  private shown: string[] = [];
+  // What each row shows: its four bytes, and its marks and PC bits; a row
+  // is written again only when these change.
+  private shownBytes = new Int32Array(0);
+  private shownFlags = new Int32Array(0);
   private box: HTMLElement;
+  // The box's geometry, read where the layout is done anyway (resizing,
+  // scrolling), so that following the PC reads no layout after a step.
+  private rowHeight = 0;
+  private viewHeight = 0;
+  private top = 0;
+  private pcRow = -1;
   private startField: HTMLInputElement;
   private follow: HTMLInputElement;
 
@@ -35,6 +44,13 @@ export class Listing {
       this.engine.toggleMark(Number(row.dataset.address));
       this.edited();
     });
+    this.box.addEventListener("scroll", () => (this.top = this.box.scrollTop));
+    new ResizeObserver(() => {
+      this.rowHeight = this.rows[0]?.offsetHeight ?? 0;
+      this.viewHeight = this.box.clientHeight;
+      this.top = this.box.scrollTop;
+      this.followPC();
+    }).observe(this.box);
     this.element = el(
       "section",
       { class: "panel listing", "aria-labelledby": "listing-title" },
@@ -54,13 +70,13 @@ export class Listing {
   private build() {
     this.box.textContent = "";
     this.rows = [];
-    this.shown = [];
     for (let a = this.start; a <= kLastAddress; a += 4) {
       const row = el("div", { class: "listing-row", role: "listitem" });
       row.dataset.address = String(a);
       this.rows.push(row);
-      this.shown.push("");
     }
+    this.shownBytes = new Int32Array(this.rows.length);
+    this.shownFlags = new Int32Array(this.rows.length).fill(-1);
     this.box.append(...this.rows);
   }
 
@@ -80,31 +96,45 @@ export class Listing {
     const memory = this.engine.memory();
     const marks = this.engine.marks();
     const pc = this.engine.get(Place.PC) >>> 0;
-    let pcRow: HTMLElement | null = null;
+    this.pcRow = -1;
     for (let r = 0; r < this.rows.length; r++) {
       const a = this.start + 4 * r;
-      const word = this.engine.instructionWord(a);
-      let bytes = "";
+      let bytes = 0;
       let markBits = 0;
-      for (let i = 0; i < 4; i++) {
-        bytes += a + i <= kLastAddress ? hex(memory[a + i], 2) + " " : "-- ";
-        if (a + i <= kLastAddress && marks[a + i] !== 0) markBits |= 1 << i;
+      for (let i = 0; i < 4 && a + i <= kLastAddress; i++) {
+        bytes |= memory[a + i] << (8 * i);
+        if (marks[a + i] !== 0) markBits |= 1 << i;
       }
-      const key = `${word}:${markBits}:${a === pc}`;
+      const flags = markBits | (a === pc ? 16 : 0);
+      if (a === pc) this.pcRow = r;
       const row = this.rows[r];
-      if (a === pc) pcRow = row;
-      if (this.shown[r] === key) continue;
-      this.shown[r] = key;
-      row.textContent = `${hex(a, 8)}  ${bytes} ${this.engine.disassemble(word)}`;
-      row.classList.toggle("pc", a === pc);
-      row.classList.toggle("mark", (markBits & 1) !== 0);
-      row.classList.toggle("mark-inside", markBits > 1 && (markBits & 1) === 0);
-      row.classList.toggle("empty", word === 0);
+      // The text follows the bytes only (the marks and the PC are colours),
+      // so a step that moves the PC rewrites no text.
+      if (this.shownFlags[r] < 0 || this.shownBytes[r] !== bytes) {
+        const word = this.engine.instructionWord(a);
+        let text = "";
+        for (let i = 0; i < 4; i++) text += a + i <= kLastAddress ? hex(memory[a + i], 2) + " " : "-- ";
+        row.textContent = `${hex(a, 8)}  ${text} ${this.engine.disassemble(word)}`;
+        row.classList.toggle("empty", word === 0);
+        this.shownBytes[r] = bytes;
+      }
+      if (this.shownFlags[r] !== flags) {
+        row.classList.toggle("pc", a === pc);
+        row.classList.toggle("mark", (markBits & 1) !== 0);
+        row.classList.toggle("mark-inside", markBits > 1 && (markBits & 1) === 0);
+        this.shownFlags[r] = flags;
+      }
     }
-    if (pcRow && this.follow.checked) {
-      const top = pcRow.offsetTop - this.box.offsetTop;
-      if (top < this.box.scrollTop || top + pcRow.offsetHeight > this.box.scrollTop + this.box.clientHeight)
-        this.box.scrollTop = Math.max(0, top - this.box.clientHeight / 3);
+    this.followPC();
+  }
+
+  // Scrolls the PC's row into sight when it is out of it.
+  private followPC() {
+    if (this.pcRow < 0 || !this.follow.checked || this.rowHeight === 0) return;
+    const top = this.pcRow * this.rowHeight;
+    if (top < this.top || top + this.rowHeight > this.top + this.viewHeight) {
+      this.box.scrollTop = Math.max(0, top - this.viewHeight / 3);
+      this.top = this.box.scrollTop;
     }
   }
 }

@@ -24,12 +24,20 @@ export class TraceView {
   private spacer: HTMLElement;
   private rows: HTMLElement[] = [];
   private rowHeight = 16;
+  private viewHeight = 0; // the scroller's client height, from the resize observer
+  private top = 0; // its scroll position, as last set or scrolled to
+  // Line i is shown by row i % rows.length, each row placed by itself: a
+  // step that adds a few lines rewrites only the rows of those lines, and
+  // the others keep their text and layout.
+  private rowLines: number[] = []; // the line each row shows, -1 for none
+  private rowY: number[] = []; // where each row is placed, as last written
   private findBar: HTMLElement;
   readonly findField: HTMLInputElement;
   private current = -1; // the line the find bar stopped at
   private scheduled = false;
   private length = 0; // lines shown
   private lastHeading = -1; // the heading of the step executed last
+  private headingKnown = true; // false after new lines, until render finds it
 
   constructor(private source: TraceSource) {
     this.findField = el("input", {
@@ -78,7 +86,10 @@ export class TraceView {
       this.rowsBox,
       this.spacer,
     );
-    this.scroller.addEventListener("scroll", () => this.schedule());
+    this.scroller.addEventListener("scroll", () => {
+      this.top = this.scroller.scrollTop;
+      this.schedule();
+    });
     this.scroller.addEventListener("keydown", (e) => {
       if (e.key === "f" && (e.ctrlKey || e.metaKey) && !e.altKey) {
         e.preventDefault();
@@ -129,14 +140,23 @@ export class TraceView {
   }
 
   private visibleRows(): number {
-    return Math.max(1, Math.floor(this.scroller.clientHeight / this.rowHeight));
+    return Math.max(1, Math.floor(this.viewHeight / this.rowHeight));
   }
 
+  // After a change of the pane's size (the layout is done then, so reading
+  // it costs nothing): the rows that fill it.
   private layout() {
     this.rowHeight = parseFloat(getComputedStyle(this.scroller).lineHeight) || 17;
-    const want = Math.ceil(this.scroller.clientHeight / this.rowHeight) + 1;
-    while (this.rows.length < want) this.rows.push(this.rowsBox.appendChild(el("div", { class: "trace-row" })));
-    while (this.rows.length > want) this.rows.pop()!.remove();
+    this.viewHeight = this.scroller.clientHeight;
+    this.top = this.scroller.scrollTop;
+    const want = Math.ceil(this.viewHeight / this.rowHeight) + 1;
+    if (want !== this.rows.length) {
+      while (this.rows.length < want) this.rows.push(this.rowsBox.appendChild(el("div", { class: "trace-row unused" })));
+      while (this.rows.length > want) this.rows.pop()!.remove();
+      // Another row count shows every line in another row.
+      this.rowLines = this.rows.map(() => -2);
+      this.rowY = this.rows.map(() => -1);
+    }
     this.sync(false);
   }
 
@@ -148,46 +168,50 @@ export class TraceView {
   private firstLine(): number {
     const n = this.length;
     const height = this.contentHeight();
-    if (height < kMaxScrollHeight) return Math.max(0, Math.min(n - 1, Math.floor(this.scroller.scrollTop / this.rowHeight)));
+    if (height < kMaxScrollHeight) return Math.max(0, Math.min(n - 1, Math.floor(this.top / this.rowHeight)));
     const room = Math.max(0, n - this.visibleRows());
-    const range = height - this.scroller.clientHeight;
-    return range <= 0 ? 0 : Math.min(room, Math.round((this.scroller.scrollTop / range) * room));
+    const range = height - this.viewHeight;
+    return range <= 0 ? 0 : Math.min(room, Math.round((this.top / range) * room));
   }
 
   private scrollTopFor(line: number): number {
     const height = this.contentHeight();
     if (height < kMaxScrollHeight) return line * this.rowHeight;
     const room = Math.max(1, this.length - this.visibleRows());
-    return (line / room) * (height - this.scroller.clientHeight);
+    return (line / room) * (height - this.viewHeight);
   }
 
   private showLine(line: number) {
     const first = this.firstLine();
     const visible = this.visibleRows();
-    if (line < first || line >= first + visible)
+    if (line < first || line >= first + visible) {
       this.scroller.scrollTop = this.scrollTopFor(Math.max(0, line - Math.floor(visible / 2)));
+      this.top = this.scroller.scrollTop;
+    }
     this.render();
   }
 
   // Brings the pane up to the engine's lines: the spacer takes their height
-  // and, when asked, the view goes to the last line.
+  // and, when asked, the view goes to the last line. Only the scroll
+  // position, when it moves, makes the browser lay the pane out at once;
+  // the rest waits for the page's next layout.
   sync(toBottom: boolean) {
     const n = this.source.count();
     if (n !== this.length || toBottom) {
       this.length = n;
-      this.lastHeading = -1;
-      const tail = Math.min(n, 64);
-      const lines = this.source.lines(n - tail, tail);
-      for (let i = lines.length - 1; i >= 0; i--)
-        if (lines[i].startsWith("PC: ")) {
-          this.lastHeading = n - tail + i;
-          break;
-        }
+      this.headingKnown = false;
     }
     const height = this.contentHeight();
-    this.spacer.style.height = `${height}px`;
+    const spacer = `${height}px`;
+    if (this.spacer.style.height !== spacer) this.spacer.style.height = spacer;
     if (this.current >= this.length) this.current = -1;
-    if (toBottom) this.scroller.scrollTop = height;
+    if (toBottom) {
+      const bottom = Math.max(0, height - this.viewHeight);
+      if (bottom !== this.top) {
+        this.scroller.scrollTop = bottom;
+        this.top = bottom;
+      }
+    }
     this.render();
   }
 
@@ -203,35 +227,74 @@ export class TraceView {
   private render() {
     const n = this.length;
     const first = this.firstLine();
-    const needle = this.findBar.hidden ? "" : this.findField.value;
+    const needle = this.findBar.hidden ? "" : this.findField.value.toLowerCase();
     const linear = this.contentHeight() < kMaxScrollHeight;
-    this.rowsBox.style.top = `${linear ? first * this.rowHeight : this.scroller.scrollTop}px`;
-    const lines = this.source.lines(first, Math.min(this.rows.length, n - first));
-    for (let r = 0; r < this.rows.length; r++) {
+    const count = this.rows.length;
+    const lines = this.source.lines(first, Math.min(count, n - first));
+    if (!this.headingKnown) this.findLastHeading(first, lines);
+    for (let k = 0; k < count; k++) {
+      const i = first + k;
+      const r = i % count;
       const row = this.rows[r];
-      const i = first + r;
-      if (i >= n || r >= lines.length) {
-        if (row.textContent) row.textContent = "";
-        row.className = "trace-row unused";
-        delete row.dataset.line;
+      if (k >= lines.length) {
+        if (this.rowLines[r] !== -1) {
+          this.rowLines[r] = -1;
+          row.textContent = "";
+          row.className = "trace-row unused";
+          delete row.dataset.line;
+        }
         continue;
       }
-      const text = lines[r];
+      const text = lines[k];
       let cls = "trace-row";
       if (text.startsWith("PC: ")) cls += i === this.lastHeading ? " heading last" : " heading";
       if (i === this.current) cls += " current";
       if (row.className !== cls) row.className = cls;
-      row.dataset.line = String(i);
-      if (needle && text.toLowerCase().includes(needle.toLowerCase())) markMatches(row, text, needle);
-      else if (row.firstChild?.nodeType !== Node.TEXT_NODE || row.childNodes.length !== 1 || row.textContent !== text)
-        row.textContent = text;
+      if (this.rowLines[r] !== i) {
+        this.rowLines[r] = i;
+        row.dataset.line = String(i);
+      }
+      const y = linear ? i * this.rowHeight : this.top + k * this.rowHeight;
+      if (this.rowY[r] !== y) {
+        this.rowY[r] = y;
+        row.style.transform = `translateY(${y}px)`;
+      }
+      if (needle && text.toLowerCase().includes(needle)) markMatches(row, text, needle);
+      else {
+        // The row's one text node takes the new text in place.
+        const node = row.firstChild;
+        if (node instanceof Text && node === row.lastChild) {
+          if (node.data !== text) node.data = text;
+        } else row.textContent = text;
+      }
     }
+  }
+
+  // The heading of the step executed last: among the lines just read when
+  // they reach the end, else among the last 64.
+  private findLastHeading(first: number, lines: string[]) {
+    const n = this.length;
+    this.headingKnown = true;
+    this.lastHeading = -1;
+    if (first + lines.length === n)
+      for (let i = lines.length - 1; i >= 0; i--)
+        if (lines[i].startsWith("PC: ")) {
+          this.lastHeading = first + i;
+          return;
+        }
+    const tail = Math.min(n, 64);
+    const last = this.source.lines(n - tail, tail);
+    for (let i = last.length - 1; i >= 0; i--)
+      if (last[i].startsWith("PC: ")) {
+        this.lastHeading = n - tail + i;
+        return;
+      }
   }
 }
 
-function markMatches(row: HTMLElement, text: string, needle: string) {
+// `needle` in lower case.
+function markMatches(row: HTMLElement, text: string, want: string) {
   const lower = text.toLowerCase();
-  const want = needle.toLowerCase();
   row.textContent = "";
   let at = 0;
   for (let k = lower.indexOf(want); k >= 0; k = lower.indexOf(want, k + want.length)) {

@@ -41,8 +41,12 @@ async function closeDialogs(page) {
   for (;;) {
     const dialog = page.locator("dialog[open]");
     if ((await dialog.count()) === 0) return texts;
+    const handle = await dialog.elementHandle();
     texts.push(await dialog.locator(".dialog-message").textContent());
     await dialog.getByRole("button").first().click();
+    // The next message opens when this dialog has gone (its close event
+    // comes a moment after the click).
+    await page.waitForFunction((d) => !d.isConnected, handle);
   }
 }
 
@@ -54,14 +58,28 @@ async function downloaded(page, act) {
 const traceFile = (page) => downloaded(page, () => page.getByRole("button", { name: "Сохранить трассу..." }).click());
 const imageFile = (page) => downloaded(page, () => page.keyboard.press("F2"));
 
+// Chooses a file and waits until the page has read it: the note above the
+// views names it then (cleared first, for a file of the same name).
 async function choose(page, act, name, buffer) {
+  await page.locator(".file-note").evaluate((note) => (note.textContent = ""));
   const [chooser] = await Promise.all([page.waitForEvent("filechooser"), act()]);
-  if (buffer.length <= 1 << 20) return chooser.setFiles({ name, mimeType: "application/octet-stream", buffer });
-  // A large file goes by its path, as a user's file would.
-  const dir = mkdtempSync(join(tmpdir(), "kovar-web-"));
-  writeFileSync(join(dir, name), buffer);
-  await chooser.setFiles(join(dir, name));
-  rmSync(dir, { recursive: true });
+  if (buffer.length <= 1 << 20) await chooser.setFiles({ name, mimeType: "application/octet-stream", buffer });
+  else {
+    // A large file goes by its path, as a user's file would.
+    const dir = mkdtempSync(join(tmpdir(), "kovar-web-"));
+    writeFileSync(join(dir, name), buffer);
+    await chooser.setFiles(join(dir, name));
+    rmSync(dir, { recursive: true });
+  }
+  await page.waitForFunction((end) => document.querySelector(".file-note").textContent.endsWith(end), `: ${name}`);
+}
+
+// The link to the program in the editor (made a moment after the click).
+async function shareLink(page) {
+  await page.getByRole("button", { name: "Ссылка на программу" }).click();
+  const field = await page.getByLabel("Ссылка на программу").elementHandle();
+  await page.waitForFunction((f) => f.value !== "", field);
+  return field.inputValue();
 }
 
 async function openSource(page, name, text) {
@@ -139,6 +157,19 @@ describe("the machine", () => {
       await context.close();
     });
 
+  test("the step limit is reported once: a Step or a step back after it reports nothing", async () => {
+    const { context, page } = await fresh();
+    await openSource(page, "loop.kasm", "loop: BRANCH loop\n");
+    await assemble(page);
+    await page.keyboard.press("F9");
+    assert.deepEqual(await closeDialogs(page), ["MaxStep:1000"]);
+    for (const key of ["F7", "Shift+F7"]) {
+      await page.keyboard.press(key);
+      assert.deepEqual(await closeDialogs(page), [], key);
+    }
+    await context.close();
+  });
+
   test("Save then Load gives the same 2148 bytes; short and odd files load as on the desktop", async () => {
     const { context, page } = await fresh();
     await openSource(page, "sum.kasm", readFileSync(join(examplesDir, "sum.kasm"), "utf8"));
@@ -202,8 +233,7 @@ describe("beyond the desktop", () => {
     const { context, page } = await fresh();
     const source = readFileSync(join(examplesDir, "count.kasm"), "utf8");
     await openSource(page, "count.kasm", source);
-    await page.getByRole("button", { name: "Ссылка на программу" }).click();
-    const link = await page.getByLabel("Ссылка на программу").inputValue();
+    const link = await shareLink(page);
     assert.ok(link.startsWith(`${server.url}#p=`), link);
     await context.close();
 
@@ -256,8 +286,7 @@ describe("beyond the desktop", () => {
     assert.match(await page.locator(".asm-errors").textContent(), /неизвестная команда '<img'/);
     await choose(page, () => page.getByRole("button", { name: "Загрузить" }).click(), `${payload}.emu`, Buffer.alloc(10));
     assert.match(await page.locator(".file-note").textContent(), /<img src=x/);
-    await page.getByRole("button", { name: "Ссылка на программу" }).click();
-    const link = await page.getByLabel("Ссылка на программу").inputValue();
+    const link = await shareLink(page);
     await page.goto("about:blank");
     await page.goto(link);
     await page.waitForSelector("html[data-ready]");
